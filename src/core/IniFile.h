@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velluma {
+
+/// An INI file read and written with the Windows profile rules: names match without regard
+/// to case, blanks around names and values are dropped, the first of duplicate sections and
+/// keys wins, a value in matching quotes loses them, values are cut to 2047 bytes. Writing
+/// replaces a value in place, adds a missing key at the end of its section and a missing
+/// section at the end of the file, and keeps every other byte as it was.
+class IniFile {
+public:
+    /// Longest value returned, as with a caller's 2048-byte buffer.
+    static constexpr std::size_t kMaxValue = 2047;
+    /// Larger files are treated as empty (hostile input).
+    static constexpr std::size_t kMaxFileSize = 16u << 20;
+
+    IniFile() = default;
+    explicit IniFile(std::string text);
+
+    /// Reads a file; a missing, unreadable or oversized file gives an empty INI.
+    static IniFile load(const std::string& path);
+
+    /// The value of key in section, or defaultValue (its trailing blanks dropped).
+    std::string readString(std::string_view section, std::string_view key,
+                           std::string_view defaultValue = {}) const;
+    /// Sets key in section to value, as WritePrivateProfileString does.
+    void writeString(std::string_view section, std::string_view key, std::string_view value);
+
+    /// The whole text, as it would be written.
+    const std::string& text() const { return m_text; }
+    /// Writes the text crash-safely; throws std::runtime_error on failure.
+    void save(const std::string& path) const;
+
+private:
+    std::string m_text;
+};
+
+}  // namespace velluma

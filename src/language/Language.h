@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QImage>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velluma {
+
+/// One installed language file.
+struct TMLang {
+    std::string Path;  // full path of the .lng file
+    std::string Name;  // LANGUAGE_NAME/name
+    QImage Flag;       // the flag icon, or the default flag; null when neither loads
+};
+
+/// The display name and flag of a language file. The flag is programFolder +
+/// COUNTRY_FLAG/filename, falling back to programFolder + "/Languages/flags/flag.ico".
+struct LanguageHeader {
+    std::string name;
+    QImage flag;
+};
+LanguageHeader ReadLanguageHeader(const std::string& filePath, const std::string& programFolder);
+
+/// Appends one TMLang per *.lng file of folder whose name is not empty, in the order the
+/// folder listing gives.
+void FindLanguages(const std::string& folder, const std::string& programFolder,
+                   std::vector<TMLang>& list);
+
+/// A key of the language file: section and key name.
+struct TextKey {
+    std::string_view section;
+    std::string_view key;
+};
+
+/// Every key the program reads from a language file, in file order.
+const std::vector<TextKey>& languageTextKeys();
+
+/// The interface texts of one language file.
+class TLanguage {
+public:
+    TLanguage() = default;
+    explicit TLanguage(const std::string& filePath) { Load(filePath); }
+
+    /// Reads every text from the file; a missing file or key gives empty texts (and
+    /// "nofile" as the help file). No text of an earlier load survives.
+    void Load(const std::string& filePath);
+
+    /// The text of a key; empty for a missing or unknown key.
+    const std::string& text(std::string_view section, std::string_view key) const;
+
+    const std::string& Name() const { return text("LANGUAGE_NAME", "name"); }
+    const std::string& Caption() const { return text("MAINFORM_CAPTION", "caption"); }
+    const std::string& HelpFile() const { return text("HELPFILE", "filename"); }
+
+private:
+    std::map<std::string, std::string, std::less<>> m_texts;  // "SECTION/key" -> text
+};
+
+}  // namespace velluma

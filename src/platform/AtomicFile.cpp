@@ -1,0 +1,124 @@
+#include "platform/AtomicFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <stdexcept>
+
+namespace velluma {
+namespace {
+
+constexpr std::string_view kTempMarker = ".velluma-tmp-";
+
+std::string folderOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string fileNameOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+[[noreturn]] void fail(const std::string& path, const char* what, int err) {
+    throw std::runtime_error("Cannot write \"" + path + "\": " + what + " (" +
+                             std::strerror(err) + ")");
+}
+
+std::string randomSuffix() {
+    static std::mt19937_64 generator{std::random_device{}()};
+    return std::to_string(generator());
+}
+
+}  // namespace
+
+void writeFileAtomically(const std::string& path, std::string_view contents) {
+    const std::string folder = folderOf(path);
+    const std::string temp = folder + "/." + fileNameOf(path) + std::string(kTempMarker) +
+                             randomSuffix();
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) fail(path, "cannot create a temporary file", errno);
+
+    auto abandon = [&](const char* what) {
+        int err = errno;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        fail(path, what, err);
+    };
+    std::size_t done = 0;
+    while (done < contents.size()) {
+        ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            abandon("write failed");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0) abandon("flush failed");
+    if (::close(fd) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        fail(path, "close failed", err);
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        fail(path, "rename failed", err);
+    }
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);  // EINVAL on some file systems: the rename stands regardless
+        ::close(dir);
+    }
+}
+
+bool readWholeFile(const std::string& path, std::string& contents, std::size_t maxBytes) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<unsigned long long>(st.st_size) > maxBytes) {
+        ::close(fd);
+        return false;
+    }
+    std::string data;
+    data.reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        if (data.size() + static_cast<std::size_t>(n) > maxBytes) {
+            ::close(fd);
+            return false;
+        }
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    contents = std::move(data);
+    return true;
+}
+
+void removeStaleTempFiles(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (name.size() > 1 && name[0] == '.' && name.find(kTempMarker) != std::string_view::npos)
+            ::unlink((folder + "/" + std::string(name)).c_str());
+    }
+    ::closedir(dir);
+}
+
+}  // namespace velluma

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velluma {
+
+/// Replaces the file at path with contents so that a crash or a full disk leaves either the
+/// old or the new file whole: temp file in the same folder, checked writes, fsync, rename,
+/// folder fsync. Throws std::runtime_error naming the file and the cause; the old file is
+/// then untouched and no temp file remains.
+void writeFileAtomically(const std::string& path, std::string_view contents);
+
+/// Reads a whole file. Returns false when it cannot be opened or read; refuses files larger
+/// than maxBytes (returns false).
+bool readWholeFile(const std::string& path, std::string& contents,
+                   std::size_t maxBytes = std::size_t(64) << 20);
+
+/// Removes temp files left by an interrupted writeFileAtomically in folder.
+void removeStaleTempFiles(const std::string& folder);
+
+}  // namespace velluma

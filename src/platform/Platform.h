@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/ActiveDesktop.h"
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Registry.h"
+#include "platform/Screen.h"
+#include "platform/Shell.h"
+#include "platform/WallpaperRefresh.h"
+
+namespace velluma {
+
+/// One instance of every platform service. The program builds the real bundle in main;
+/// tests build one with doubles.
+struct Platform {
+    std::unique_ptr<Registry> registry;
+    std::unique_ptr<ActiveDesktop> activeDesktop;
+    std::unique_ptr<WallpaperRefresh> wallpaperRefresh;
+    std::unique_ptr<Shell> shell;
+    std::unique_ptr<Screen> screen;
+    std::unique_ptr<Clock> clock;
+    std::unique_ptr<MessageBoxes> messageBoxes;
+};
+
+}  // namespace velluma

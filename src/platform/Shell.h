@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+namespace velluma {
+
+/// ShellExecute's result for a file that does not exist.
+inline constexpr int kShellFileNotFound = 2;
+/// Any result above this means success, as with ShellExecute.
+inline constexpr int kShellSuccess = 33;
+
+enum class ShowMode { Normal, Show };
+
+/// The desktop shell: opening documents and links, the display settings, shortcuts.
+class Shell {
+public:
+    virtual ~Shell() = default;
+
+    /// Opens a file or an address with its default handler; returns kShellSuccess or an
+    /// error code (kShellFileNotFound for a missing local file).
+    virtual int open(const std::string& target, ShowMode mode) = 0;
+    /// Opens the running desktop's display settings; throws std::runtime_error with a
+    /// message for the user when no such tool is known.
+    virtual void openDisplaySettings() = 0;
+    /// Writes a start-up shortcut at linkPath pointing to target, replacing any; throws
+    /// std::runtime_error when the file cannot be written.
+    virtual void createShortcut(const std::string& target, const std::string& arguments,
+                                const std::string& workingFolder,
+                                const std::string& linkPath) = 0;
+    /// The folder where start-up shortcuts go when the registry names none.
+    virtual std::string defaultStartupFolder() = 0;
+};
+
+}  // namespace velluma
