@@ -1,1 +1,69 @@
 #pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace velluma {
+
+class Registry;
+
+/// Every persisted setting. Field names are the registry value names.
+struct TOptions {
+    bool FirstRun = true;
+    std::string LanguageFileName;
+    std::int32_t lvadvSortType = 0;
+    std::int32_t lvIListsSortType = 0;
+    std::uint8_t state = 0;  // 0 animated themes, 1 image lists
+    bool Enabled = true;
+    bool ShowAboutWindow = true;
+    bool RunAtStartup = true;
+    std::uint8_t advChType = 2;       // 0 never, 1 at start-up, 2 every interval
+    std::uint8_t advRandOrOrder = 1;  // 1 random, otherwise list order
+    std::int32_t advMin = 1;
+    std::uint8_t AdvSec = 0;
+    std::uint8_t ilChType = 2;
+    std::uint8_t ilRandOrOrder = 1;
+    std::int32_t ilMin = 1;
+    std::uint8_t ilSec = 0;
+    std::uint8_t ilShowType = 0;
+    std::uint8_t ilDisplType = 0;
+    std::uint8_t LastPos = 0;
+    std::array<std::uint8_t, 6> GroupDisplay{2, 2, 2, 0, 0, 1};
+    std::array<std::uint8_t, 6> GroupDisplayEdit{2, 2, 2, 0, 0, 1};
+    std::int32_t ilgrDispl = 0;
+    std::int32_t ActivePage = 0;
+};
+
+/// The settings record and the strings beside it, owned for the whole run.
+struct Settings {
+    TOptions options;
+    std::string ProgramFolder;  // without a trailing slash
+    std::string cadvTheme;      // current theme package
+    std::string cIList;         // current image list file
+    std::string cImg;           // current picture, without "?w*h"
+    std::array<std::string, 6> Links;
+};
+
+/// Where the settings live in the registry (HKEY_LOCAL_MACHINE).
+inline constexpr const char* kOptionsKey = "SOFTWARE\\Corvalix\\Velluma\\Options";
+
+/// "ilgrDispl": units digit is group 0, up to group 5 in the hundred-thousands digit.
+std::int32_t PackGroupDisplay(const std::array<std::uint8_t, 6>& groups);
+std::array<std::uint8_t, 6> UnpackGroupDisplay(std::int32_t packed);
+
+/// The first-run image lists, as written to "imgLists/corvalix.lst" and
+/// "imgLists/abstract.lst".
+std::string CorvalixListText(const std::string& programFolder);
+std::string AbstractListText(const std::string& programFolder);
+
+/// Makes programFolder the current folder, reads every setting (defaults for missing
+/// values or values of another type), writes the first-run lists on a first run and
+/// reads the link table. Never throws for bad stored data.
+Settings ReadSettings(Registry& registry, const std::string& programFolder);
+
+/// Writes every setting in one durable step; "firstrun" is always written. Throws
+/// std::runtime_error when the registry cannot be written.
+void WriteSettings(Registry& registry, const Settings& settings);
+
+}  // namespace velluma

@@ -28,8 +28,8 @@ std::string fileNameOf(const std::string& path) {
 }
 
 [[noreturn]] void fail(const std::string& path, const char* what, int err) {
-    throw std::runtime_error("Cannot write \"" + path + "\": " + what + " (" +
-                             std::strerror(err) + ")");
+    throw std::runtime_error("Cannot write \"" + path + "\": " + what + " (" + std::strerror(err) +
+                             ")");
 }
 
 std::string randomSuffix() {
@@ -41,8 +41,8 @@ std::string randomSuffix() {
 
 void writeFileAtomically(const std::string& path, std::string_view contents) {
     const std::string folder = folderOf(path);
-    const std::string temp = folder + "/." + fileNameOf(path) + std::string(kTempMarker) +
-                             randomSuffix();
+    const std::string temp =
+        folder + "/." + fileNameOf(path) + std::string(kTempMarker) + randomSuffix();
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) fail(path, "cannot create a temporary file", errno);
 

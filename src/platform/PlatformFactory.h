@@ -1,1 +1,13 @@
 #pragma once
+
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace velluma {
+
+/// The services of the system the program runs on; the registry lives in
+/// programFolder + "/registry".
+Platform makeSystemPlatform(const std::string& programFolder);
+
+}  // namespace velluma

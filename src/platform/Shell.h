@@ -25,8 +25,7 @@ public:
     /// Writes a start-up shortcut at linkPath pointing to target, replacing any; throws
     /// std::runtime_error when the file cannot be written.
     virtual void createShortcut(const std::string& target, const std::string& arguments,
-                                const std::string& workingFolder,
-                                const std::string& linkPath) = 0;
+                                const std::string& workingFolder, const std::string& linkPath) = 0;
     /// The folder where start-up shortcuts go when the registry names none.
     virtual std::string defaultStartupFolder() = 0;
 };

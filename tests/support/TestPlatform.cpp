@@ -1,0 +1,44 @@
+#include "support/TestPlatform.h"
+
+#include <fstream>
+
+#include "platform/posix/EmulatedActiveDesktop.h"
+#include "platform/posix/FileRegistry.h"
+#include "platform/posix/RegistryWallpaperRefresh.h"
+
+namespace velluma::test {
+
+MessageAnswer RecordingMessageBoxes::show(const std::string& text, const std::string& caption,
+                                          MessageIcon icon, MessageButtons buttons) {
+    shown.push_back({text, caption, icon, buttons});
+    if (!nextAnswers.empty()) {
+        MessageAnswer a = nextAnswers.front();
+        nextAnswers.pop_front();
+        return a;
+    }
+    return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+}
+
+int RecordingShell::open(const std::string& target, ShowMode mode) {
+    opened.push_back({target, mode});
+    return openResult;
+}
+
+void RecordingShell::createShortcut(const std::string& target, const std::string&,
+                                    const std::string& workingFolder, const std::string& linkPath) {
+    std::ofstream(linkPath) << target << "\n" << workingFolder << "\n";
+}
+
+Platform makeTestPlatform(const std::string& registryFolder) {
+    Platform p;
+    p.registry = std::make_unique<FileRegistry>(registryFolder);
+    p.activeDesktop = std::make_unique<EmulatedActiveDesktop>(*p.registry);
+    p.wallpaperRefresh = std::make_unique<RegistryWallpaperRefresh>(*p.registry);
+    p.shell = std::make_unique<RecordingShell>();
+    p.screen = std::make_unique<FakeScreen>();
+    p.clock = std::make_unique<FakeClock>();
+    p.messageBoxes = std::make_unique<RecordingMessageBoxes>();
+    return p;
+}
+
+}  // namespace velluma::test
