@@ -1,21 +1,40 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/Registry.h"
 
 namespace velluma {
 
+/// One block of a hive file.
+struct ParsedKey {
+    std::string name;  // path below the hive, as written
+    std::vector<NamedValue> values;
+};
+/// Parses REGEDIT4 text for one hive. Returns nothing when the text is not a valid hive
+/// file. Pure, for tests and fuzzing.
+std::optional<std::vector<ParsedKey>> parseHiveText(std::string_view text, Hive hive);
+/// Renders keys as REGEDIT4 text with CR LF line ends.
+std::string renderHiveText(const std::vector<ParsedKey>& keys, Hive hive);
+
 /// The registry kept as one REGEDIT4 text file per hive in a folder
 /// ("HKEY_CURRENT_USER.reg" ...). A hive is loaded on first use and every write saves the
 /// whole hive crash-safely. A hive file that cannot be parsed is renamed aside with a
 /// ".corrupt" suffix and the hive starts empty.
+///
+/// Only keys that were created or hold values have a block in the file; a parent of any
+/// such key exists implicitly, as on Windows. Not thread-safe.
 class FileRegistry final : public Registry {
 public:
     explicit FileRegistry(std::string folder);
+    ~FileRegistry() override;
 
     bool keyExists(Hive hive, const std::string& key) override;
     std::optional<RegValue> value(Hive hive, const std::string& key,
@@ -28,24 +47,19 @@ public:
     /// The file that stores a hive.
     std::string hivePath(Hive hive) const;
 
+    /// Hive files larger than this count as corrupt.
+    static constexpr std::size_t kMaxFileBytes = std::size_t(16) << 20;
+
 private:
-    struct Key;
+    struct Contents;
     struct HiveData;
     HiveData& load(Hive hive);
-    void save(Hive hive, const HiveData& data);
+    /// Saves next as the hive's file and only then makes it the hive's state, so a failed
+    /// save (std::runtime_error) changes nothing.
+    void save(Hive hive, HiveData& data, Contents next);
 
     std::string m_folder;
     std::array<std::unique_ptr<HiveData>, 3> m_hives;
 };
-
-/// Parses REGEDIT4 text for one hive. Returns nothing when the text is not a valid hive
-/// file. Exposed for tests and fuzzing.
-struct ParsedKey {
-    std::string name;  // path below the hive, as written
-    std::vector<NamedValue> values;
-};
-std::optional<std::vector<ParsedKey>> parseHiveText(std::string_view text, Hive hive);
-/// Renders keys as REGEDIT4 text with CR LF line ends.
-std::string renderHiveText(const std::vector<ParsedKey>& keys, Hive hive);
 
 }  // namespace velluma
