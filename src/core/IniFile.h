@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velluma {
 
@@ -35,7 +37,29 @@ public:
     void save(const std::string& path) const;
 
 private:
+    // Offsets into m_text; a file is parsed once, so a reader that answers hundreds of keys
+    // does not rescan the text for each.
+    struct Key {
+        std::uint32_t name, nameEnd;
+        std::uint32_t equals;  // position of the first "=", or kNone
+        std::uint32_t value, valueEnd;
+        std::uint32_t lineEnd;  // end of the line's text, before its line break
+    };
+    struct Section {
+        std::uint32_t name, nameEnd;
+        std::uint32_t firstKey, endKey;  // range of m_keys, sorted by name, first of each name
+        std::uint32_t insertAt;          // just after the last key line (or the header line)
+        bool insertNeedsBreak;           // that line ends the file without a line break
+    };
+    static constexpr std::uint32_t kNone = UINT32_MAX;
+
+    void buildIndex();
+    const Section* findSection(std::string_view name) const;
+    const Key* findKey(const Section& section, std::string_view name) const;
+
     std::string m_text;
+    std::vector<Section> m_sections;  // the first of each name, sorted by name
+    std::vector<Key> m_keys;
 };
 
 }  // namespace velluma

@@ -55,7 +55,7 @@ public:
     const std::string& HelpFile() const { return text("HELPFILE", "filename"); }
 
 private:
-    std::map<std::string, std::string, std::less<>> m_texts;  // "SECTION/key" -> text
+    std::map<std::string, std::string, std::less<>> m_texts;  // "section/key", lower case -> text
 };
 
 }  // namespace velluma
