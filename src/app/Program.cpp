@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/SingleInstance.h"
 #include "core/Options.h"
 #include "core/ProgramFolder.h"
 #include "core/ResolutionAgent.h"
@@ -12,10 +13,30 @@
 #include "platform/AtomicFile.h"
 #include "platform/PlatformFactory.h"
 #include "platform/posix/SessionEndWatcher.h"
+#include "ui/About.h"
+#include "ui/ErrorReport.h"
 #include "ui/MainWindow.h"
 
 namespace velluma {
 namespace {
+
+// The last safety net: an error that escaped every handler is reported, not fatal.
+class VellumaApplication final : public QApplication {
+public:
+    using QApplication::QApplication;
+    MessageBoxes* boxes = nullptr;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            if (boxes) boxes->reportError(e.what());
+        } catch (...) {
+            if (boxes) boxes->reportError("Unknown error");
+        }
+        return false;
+    }
+};
 
 // An error before the message loop ends the program, as the platform's error report.
 int reportFatal(const std::exception& e) {
@@ -27,39 +48,85 @@ int reportFatal(const std::exception& e) {
 }  // namespace
 
 int runProgram(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Velluma"));
+    VellumaApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);  // the window hides to the tray
     SessionEndWatcher sessionEnd;
+    bool endRequested = false;
+    QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &app,
+                     [&endRequested] { endRequested = true; });
 
     Platform platform;
     Settings settings;
     std::vector<TMLang> languages;
+    std::string folder;
     try {
-        const std::string folder = runningProgramFolder();
+        folder = runningProgramFolder();
+    } catch (const std::exception& e) {
+        return reportFatal(e);
+    }
+    SingleInstance instance(folder);
+    if (!instance.claim()) return 0;  // the running copy shows itself
+
+    // 1. Settings, the language list, the first-run lists and the links.
+    try {
         removeStaleTempFiles(folder + "/registry");
         platform = makeSystemPlatform(folder);
+        app.boxes = platform.messageBoxes.get();
         FindLanguages(folder + "/Languages", folder, languages);
         settings = ReadSettings(*platform.registry, folder);
     } catch (const std::exception& e) {
         return reportFatal(e);
     }
 
+    // 2, 3. The resolution agent; a new size is read where it is needed.
     TRAgent agent(*platform.screen);
-    agent.OnResolutionChange = [](TRAgent&) {};  // a new size is read where it is needed
+    agent.OnResolutionChange = [](TRAgent&) {};
 
+    // 4. Recording the user's desktop comes with the Active Desktop presenter.
+    std::function<void()> restoreDesktop = [] {};
+
+    // 6. The splash.
+    if (settings.options.ShowAboutWindow && !endRequested) {
+        TfSplash splash;
+        auto closeSplash =
+            QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &splash,
+                             &QDialog::reject);
+        splash.exec();
+        QObject::disconnect(closeSplash);
+    }
+
+    // 7, 8. The main window, then the About window (created by the main window).
+    QApplication::setApplicationName(QStringLiteral("Velluma"));
     AppContext context{platform, settings, languages, agent};
     TfMain window(context);
+    window.restoreDesktop = restoreDesktop;
     window.onClosed = [] { QCoreApplication::quit(); };
     QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &window,
                      [&window] { window.sessionEnding(); });
+    instance.onShowRequested = [&window] { window.guard([&] { window.TrayIconDblClick(); }); };
 
-    if (settings.options.FirstRun) window.show();
-    app.exec();
+    // 9, 10. No task-bar entry when the tray can bring the window back; a later run starts
+    // hidden.
+    if (window.hasTray()) window.setWindowFlag(Qt::Tool, true);
+    if (endRequested) {
+        window.sessionEnding();
+    } else if (settings.options.FirstRun) {
+        window.show();
+    } else if (!window.hasTray()) {
+        window.showMinimized();
+    }
 
+    // 11. The message loop.
+    if (!endRequested) app.exec();
+
+    // 12. The user's own background comes back.
+    window.guard(restoreDesktop);
+
+    // 13. Settings are written once, at the very end.
     try {
         WriteSettings(*platform.registry, settings);
     } catch (const std::exception& e) {
+        std::fprintf(stderr, "Velluma: %s\n", e.what());
         platform.messageBoxes->reportError(std::string("The settings could not be saved: ") +
                                            e.what());
         return 1;

@@ -1,31 +1,398 @@
 #include "ui/MainWindow.h"
 
-#include <QCloseEvent>
+#include <QAction>
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "core/Options.h"
+#include "platform/Platform.h"
+#include "ui/About.h"
+#include "ui/Icons.h"
+#include "ui/RadioGroup.h"
 
 namespace velluma {
+namespace {
 
-TfMain::TfMain(AppContext& context, QWidget* parent) : QMainWindow(parent), m_context(context) {
+QLabel* makeArticleLabel(QWidget* parent, const char* name) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setStyleSheet(QStringLiteral(
+        "QLabel { color: white; font-weight: bold; padding: 3px 6px;"
+        " background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #167aa4, stop:1 #105978); }"));
+    return label;
+}
+
+QLabel* makeBarLabel(QWidget* parent, const char* name) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setStyleSheet(QStringLiteral(
+        "QLabel { color: #1c3f50; background: #dfe9ee; border-bottom: 1px solid #b9ccd6;"
+        " padding: 1px 0px; }"));
+    return label;
+}
+
+QTreeWidget* makeReportView(QWidget* parent, const char* name) {
+    auto* view = new QTreeWidget(parent);
+    view->setObjectName(QString::fromLatin1(name));
+    view->setColumnCount(3);
+    view->setRootIsDecorated(false);
+    view->setUniformRowHeights(true);
+    view->setAlternatingRowColors(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->header()->setStretchLastSection(false);
+    return view;
+}
+
+}  // namespace
+
+TfMain::TfMain(AppContext& context, QWidget* parent)
+    : QMainWindow(parent),
+      m_context(context),
+      m_platform(context.platform),
+      m_settings(context.settings) {
     setObjectName(QStringLiteral("fMain"));
-    m_language.Load(m_context.settings.options.LanguageFileName);
-    setWindowTitle(QString::fromStdString(m_language.Caption()));
-    auto* label = new QLabel(QString::fromStdString(m_language.Caption()), this);
-    label->setAlignment(Qt::AlignCenter);
-    setCentralWidget(label);
-    resize(620, 479);
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    buildFrame();
+    guard([this] { FormCreate(); });
+    m_about = new TfAbout(m_platform, m_settings, this);
+    m_about->applyTexts(m_language);
+}
+
+TfMain::~TfMain() = default;
+
+void TfMain::buildFrame() {
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    m_barLabels[0] = makeBarLabel(central, "lbToolBarCaption");
+    outer->addWidget(m_barLabels[0]);
+    auto* row = new QHBoxLayout();
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    outer->addLayout(row, 1);
+    setCentralWidget(central);
+
+    buildToolBar();
+    buildSelector();
+    row->addWidget(findChild<QWidget*>(QStringLiteral("bPanel")));
+    m_pageControl = new QStackedWidget(central);
+    m_pageControl->setObjectName(QStringLiteral("PageControl"));
+    row->addWidget(m_pageControl, 1);
+    buildPages();
+    buildStatusBar();
+    buildTimers();
+    buildTray();
+    setMenuBar(new QMenuBar(this));
+    menuBar()->setObjectName(QStringLiteral("MainMenu"));
+    for (int i = 0; i < 9; ++i) m_ilMainMenu.push_back(menuIcon(i));
+
+    resize(620, 479 + menuBar()->sizeHint().height());
     setMinimumSize(628, 506);
 }
 
-void TfMain::sessionEnding() {
-    if (restoreDesktop) restoreDesktop();
-    close();
+void TfMain::buildSelector() {
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("bPanel"));
+    panel->setFixedWidth(78);
+    panel->setStyleSheet(QStringLiteral(
+        "#bPanel { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #167aa4,"
+        " stop:1 #105978); }"
+        " #bPanel QLabel { color: white; }"
+        " #bPanel QToolButton { border: none; border-radius: 6px; padding: 4px; }"
+        " #bPanel QToolButton:hover { background: rgba(255,255,255,40); }"
+        " #bPanel QToolButton:checked { background: rgba(255,255,255,70); }"));
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(4, 8, 4, 8);
+    layout->setSpacing(2);
+    // Top to bottom: b5, b4, b3, b2, b1 with lb1 ... lb5 under them; Tags 0 ... 4.
+    const char* names[5] = {"b5", "b4", "b3", "b2", "b1"};
+    const int images[5] = {3, 2, 1, 5, 4};
+    for (int tag = 0; tag < 5; ++tag) {
+        auto* button = new QToolButton(panel);
+        button->setObjectName(QString::fromLatin1(names[tag]));
+        button->setIcon(buttonImage(images[tag]));
+        button->setIconSize(QSize(32, 32));
+        button->setAutoRaise(true);
+        button->setCheckable(tag < 4);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setProperty("Tag", tag);
+        connect(button, &QToolButton::clicked, this,
+                [this, button] { guard([&] { b5Click(button); }); });
+        watchHover(button, true);
+        auto* label = new QLabel(panel);
+        label->setObjectName(QStringLiteral("lb%1").arg(tag + 1));
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        label->setWordWrap(true);
+        layout->addWidget(button, 0, Qt::AlignHCenter);
+        layout->addWidget(label);
+        layout->addSpacing(6);
+        m_selector[tag] = button;
+        m_selectorLabel[tag] = label;
+    }
+    layout->addStretch(1);
 }
 
-void TfMain::closeEvent(QCloseEvent* event) {
-    QMainWindow::closeEvent(event);
-    if (event->isAccepted() && onClosed) onClosed();
+void TfMain::buildToolBar() {
+    auto* bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("MainToolBar"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(32, 32));
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, bar);
+
+    m_tbbONOFFPM = new QMenu(this);
+    m_tbbONOFFPM->setObjectName(QStringLiteral("tbbONOFFPM"));
+    m_tbbONOFFPM1 = m_tbbONOFFPM->addMenu(QString());
+    m_tbbONOFFPM1->setObjectName(QStringLiteral("tbbONOFFPM1"));
+    m_tbbONOFFPM1->menuAction()->setObjectName(QStringLiteral("tbbONOFFPM1"));
+    m_tbbONOFFPM1->menuAction()->setCheckable(true);
+    m_tbbONOFFPM2 = m_tbbONOFFPM->addAction(QString());
+    m_tbbONOFFPM2->setObjectName(QStringLiteral("tbbONOFFPM2"));
+    m_tbbONOFFPM2->setCheckable(true);
+
+    m_tbbOnOff = new QToolButton(bar);
+    m_tbbOnOff->setObjectName(QStringLiteral("tbbOnOff"));
+    m_tbbOnOff->setPopupMode(QToolButton::MenuButtonPopup);
+    m_tbbOnOff->setMenu(m_tbbONOFFPM);
+    m_tbbOnOff->setFocusPolicy(Qt::NoFocus);
+    bar->addWidget(m_tbbOnOff);
+
+    m_tbbChState = new QToolButton(bar);
+    m_tbbChState->setObjectName(QStringLiteral("tbbChState"));
+    m_tbbChState->setFocusPolicy(Qt::NoFocus);
+    bar->addWidget(m_tbbChState);
+
+    m_filler = new QFrame(bar);
+    m_filler->setObjectName(QStringLiteral("ToolBarFiller"));
+    static_cast<QFrame*>(m_filler)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_filler->setFixedHeight(32);
+    bar->addWidget(m_filler);
+
+    m_bOK = new QToolButton(bar);
+    m_bOK->setObjectName(QStringLiteral("bOK"));
+    m_bOK->setText(QStringLiteral(":ok."));
+    m_bOK->setFocusPolicy(Qt::NoFocus);
+    m_bOK->setMinimumWidth(48);
+    bar->addWidget(m_bOK);
+    connect(m_bOK, &QToolButton::clicked, this, [this] {
+        guard([this] {
+            ControlsToSettings();
+            SettingsToControls();
+            HideToTray();
+        });
+    });
+    for (QToolButton* b : {m_tbbOnOff, m_tbbChState, m_bOK}) watchHover(b, false);
+}
+
+void TfMain::buildPages() {
+    const char* sheets[5] = {"pageAdvThemes", "TabSheet2", "TabSheet3", "TabSheet1",
+                             "TabSheet4"};
+    const char* articles[5] = {"p1articlelabel", "p2articlelabel", "p3articlelabel",
+                               "p4articlelabel", "prepalabel"};
+    for (int i = 0; i < 5; ++i) {
+        auto* page = new QWidget(m_pageControl);
+        page->setObjectName(QString::fromLatin1(sheets[i]));
+        auto* layout = new QVBoxLayout(page);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        m_articleLabels[i] = makeArticleLabel(page, articles[i]);
+        layout->addWidget(m_articleLabels[i]);
+        m_pageControl->addWidget(page);
+    }
+    // Page 0: the theme library. Its tool bar and commands come with the library itself.
+    {
+        QWidget* page = m_pageControl->widget(0);
+        m_barLabels[1] = makeBarLabel(page, "lbThemeBarCaption");
+        page->layout()->addWidget(m_barLabels[1]);
+        m_lvAdvanc = makeReportView(page, "lvAdvanc");
+        page->layout()->addWidget(m_lvAdvanc);
+    }
+    // Page 1: the image lists and the pictures of the selected one.
+    {
+        QWidget* page = m_pageControl->widget(1);
+        m_barLabels[2] = makeBarLabel(page, "lbListBarCaption");
+        page->layout()->addWidget(m_barLabels[2]);
+        m_articleLabels[5] = makeArticleLabel(page, "p22articlelabel");
+        page->layout()->addWidget(m_articleLabels[5]);
+        m_lvILists = makeReportView(page, "lvILists");
+        page->layout()->addWidget(m_lvILists);
+        m_articleLabels[6] = makeArticleLabel(page, "p23articlelabel");
+        page->layout()->addWidget(m_articleLabels[6]);
+        static_cast<QVBoxLayout*>(page->layout())->addStretch(1);
+    }
+    buildOptionsPage(m_pageControl->widget(2));
+    static_cast<QVBoxLayout*>(m_pageControl->widget(3)->layout())->addStretch(1);
+    static_cast<QVBoxLayout*>(m_pageControl->widget(4)->layout())->addStretch(1);
+}
+
+void TfMain::buildOptionsPage(QWidget* page) {
+    m_pcOptions = new QTabWidget(page);
+    m_pcOptions->setObjectName(QStringLiteral("PCOptions"));
+    page->layout()->addWidget(m_pcOptions);
+    const char* sheetNames[3] = {"tsPrg", "tsAdv", "tsSlS"};
+    QVBoxLayout* sheetLayout[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        auto* sheet = new QWidget(m_pcOptions);
+        sheet->setObjectName(QString::fromLatin1(sheetNames[i]));
+        sheetLayout[i] = new QVBoxLayout(sheet);
+        m_lbOp[i] = new QLabel(sheet);
+        m_lbOp[i]->setObjectName(QStringLiteral("lbOp%1").arg(i + 1));
+        QFont bold = m_lbOp[i]->font();
+        bold.setBold(true);
+        m_lbOp[i]->setFont(bold);
+        sheetLayout[i]->addWidget(m_lbOp[i]);
+        m_pcOptions->addTab(sheet, QString());
+    }
+    connect(m_pcOptions, &QTabWidget::currentChanged, this, [this] {
+        if (m_hintMark == 0) guard([this] { UpdateStatusBar(); });
+    });
+
+    m_cbsAbout = new QCheckBox(m_pcOptions->widget(0));
+    m_cbsAbout->setObjectName(QStringLiteral("cbsAbout"));
+    m_cbAutoRun = new QCheckBox(m_pcOptions->widget(0));
+    m_cbAutoRun->setObjectName(QStringLiteral("cbAutoRun"));
+    sheetLayout[0]->addWidget(m_cbsAbout);
+    sheetLayout[0]->addWidget(m_cbAutoRun);
+    sheetLayout[0]->addStretch(1);
+
+    QWidget* adv = m_pcOptions->widget(1);
+    m_rg1 = new RadioGroup(adv);
+    m_rg1->setObjectName(QStringLiteral("rg1"));
+    m_rg2 = new RadioGroup(adv);
+    m_rg2->setObjectName(QStringLiteral("rg2"));
+    m_gbTime = new QGroupBox(adv);
+    m_gbTime->setObjectName(QStringLiteral("gbTime"));
+    auto* time = new QHBoxLayout(m_gbTime);
+    m_seMin = new QSpinBox(m_gbTime);
+    m_seMin->setObjectName(QStringLiteral("seMin"));
+    m_seMin->setRange(1, 1440);
+    m_seMin->setValue(1);
+    m_lbmin = new QLabel(m_gbTime);
+    m_lbmin->setObjectName(QStringLiteral("lbmin"));
+    m_seSec = new QSpinBox(m_gbTime);
+    m_seSec->setObjectName(QStringLiteral("seSec"));
+    m_seSec->setRange(0, 59);
+    m_lbSec = new QLabel(m_gbTime);
+    m_lbSec->setObjectName(QStringLiteral("lbSec"));
+    time->addWidget(m_seMin);
+    time->addWidget(m_lbmin);
+    time->addSpacing(12);
+    time->addWidget(m_seSec);
+    time->addWidget(m_lbSec);
+    time->addStretch(1);
+    sheetLayout[1]->addWidget(m_rg1);
+    sheetLayout[1]->addWidget(m_rg2);
+    sheetLayout[1]->addWidget(m_gbTime);
+    sheetLayout[1]->addStretch(1);
+    connect(m_rg1, &RadioGroup::changed, this, [this] { guard([this] { rg1Change(); }); });
+    sheetLayout[2]->addStretch(1);
+}
+
+void TfMain::buildStatusBar() {
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    bar->setSizeGripEnabled(false);
+    setStatusBar(bar);
+    for (int i = 0; i < 3; ++i) {
+        m_statusPanel[i] = new QLabel(bar);
+        m_statusPanel[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        m_statusPanel[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        m_statusPanel[i]->setTextFormat(Qt::PlainText);
+        bar->addWidget(m_statusPanel[i]);
+    }
+}
+
+void TfMain::buildTimers() {
+    const char* names[4] = {"Timer1", "Timer2", "Timer3", "Timer4"};
+    for (int i = 0; i < 4; ++i) {
+        m_timer[i] = new QTimer(this);
+        m_timer[i]->setObjectName(QString::fromLatin1(names[i]));
+    }
+    // Rotation intervals are minutes long; a coarse timer would drift by seconds.
+    m_timer[2]->setTimerType(Qt::PreciseTimer);
+    m_timer[3]->setTimerType(Qt::PreciseTimer);
+    m_timer[0]->setInterval(1000);
+    connect(m_timer[0], &QTimer::timeout, this, [this] { guard([this] { Timer1Timer(); }); });
+    m_timer[0]->start();
+    m_timer[1]->setInterval(200);
+    m_timer[1]->start();  // the picture preview's title comes with the pictures view
+    // Timer3 and Timer4 drive the rotations; they are armed by FormCreate.
+}
+
+void TfMain::buildTray() {
+    m_trayIcon = new QSystemTrayIcon(this);
+    m_trayIcon->setObjectName(QStringLiteral("TrayIcon"));
+    m_pmtryIcon = new QMenu(this);
+    m_pmtryIcon->setObjectName(QStringLiteral("pmtryIcon"));
+    for (int i = 0; i < 3; ++i) {
+        m_pmtryIconItem[i] = m_pmtryIcon->addAction(QString());
+        m_pmtryIconItem[i]->setObjectName(QStringLiteral("pmtryIcon%1").arg(i));
+    }
+    QFont bold = m_pmtryIcon->font();
+    bold.setBold(true);
+    m_pmtryIconItem[0]->setFont(bold);  // the default item
+    m_pmtryIcon->setDefaultAction(m_pmtryIconItem[0]);
+    connect(m_pmtryIconItem[0], &QAction::triggered, this,
+            [this] { guard([this] { TrayIconDblClick(); }); });
+    connect(m_pmtryIconItem[1], &QAction::triggered, this,
+            [this] { guard([this] { OpenDisplaySettings(); }); });
+    connect(m_pmtryIconItem[2], &QAction::triggered, this, [this] { guard([this] { close(); }); });
+    m_trayIcon->setContextMenu(m_pmtryIcon);
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                // A right click opens the menu by itself; clicks and double clicks show.
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                    guard([this] { TrayIconDblClick(); });
+            });
+    if (QSystemTrayIcon::isSystemTrayAvailable()) m_trayIcon->show();
+}
+
+void TfMain::FormCreate() {
+    // 1. The builder's captured picture and pointer position come with the builder page.
+    // 2. Tray icon image.
+    m_trayIcon->setIcon(trayImage(m_settings.options.Enabled));
+    // 3. Minimise hides to the tray: see changeEvent.
+    // 4. Builder defaults come with the builder page.
+    // 5. The two switch-on items under tbbONOFFPM1.
+    m_tbbONOFFPM00 = m_tbbONOFFPM1->addAction(QString());
+    m_tbbONOFFPM00->setObjectName(QStringLiteral("tbbONOFFPM00"));
+    m_tbbONOFFPM01 = m_tbbONOFFPM1->addAction(QString());
+    m_tbbONOFFPM01->setObjectName(QStringLiteral("tbbONOFFPM01"));
+    // 6. Texts.
+    m_language.Load(m_settings.options.LanguageFileName);
+    ApplyLanguage();
+    // 7, 8. Tool-bar and page images.
+    updateOnOffControls();
+    // 9-13. The theme library, the image lists and the pictures view are filled by their
+    // pages as they join the window.
+    // 14. Rotation timers.
+    armRotationTimers();
+    // 15. Showing the saved content on the desktop comes with the desktop commands.
+}
+
+void TfMain::updateOnOffControls() {
+    const TOptions& o = m_settings.options;
+    m_tbbOnOff->setIcon(buttonImage(o.Enabled ? 19 : 20));
+    m_tbbONOFFPM1->menuAction()->setChecked(o.Enabled);
+    m_tbbONOFFPM2->setChecked(!o.Enabled);
+    m_tbbChState->setIcon(buttonImage(o.state == 0 ? 2 : 3));
 }
 
 }  // namespace velluma

@@ -1,15 +1,33 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+#include <QSystemTrayIcon>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "language/Language.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class QTreeWidget;
+class QCheckBox;
+class QSpinBox;
+class QGroupBox;
 
 namespace velluma {
 
 struct Platform;
 struct Settings;
 class TRAgent;
+class RadioGroup;
+class TfAbout;
 
 /// Everything the main window works with, owned by the program for the whole run.
 struct AppContext {
@@ -19,29 +37,140 @@ struct AppContext {
     TRAgent& agent;
 };
 
-/// The main window. For now a frame that shows the language's caption; the pages, the
-/// tool bar and the tray come next.
+/// The main window: page selector, the five pages, tool bar, status bar, timers, the tray
+/// icon and the main menu.
 class TfMain final : public QMainWindow {
     Q_OBJECT
 public:
     explicit TfMain(AppContext& context, QWidget* parent = nullptr);
+    ~TfMain() override;
 
     TLanguage& language() { return m_language; }
 
-    /// The end of the user's session: put the user's background back, then close.
+    // Window events and commands, by their established names.
+    void FormShow();
+    void FormClose();
+    void FormResize();
+    void b5Click(QObject* sender);
+    void Timer1Timer();
+    void HideToTray();
+    void RestoreFromTray();
+    void TrayIconDblClick();
+    void SettingsToControls();
+    void ControlsToSettings();
+    void UpdateStatusBar();
+    void ApplyLanguage();
+    void LangItemClick(QAction* item);
+    void OtherItemClick(QAction* item);
+    void rg1Change();
+    void OpenHelpFile();
+    void OpenDisplaySettings();
+
+    /// The end of the user's session: put the user's background back, then close; the
+    /// close always goes through.
     void sessionEnding();
+
+    /// Runs a handler body under the default error report.
+    bool guard(const std::function<void()>& body);
+
+    /// The hint mark: 1 while a hint is shown in status panel 0.
+    int hintMark() const { return m_hintMark; }
+    /// Whether the desktop has a notification area (without one, hiding minimises).
+    bool hasTray() const;
+    QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
+    TfAbout* aboutWindow() const { return m_about; }
 
     /// Runs when the window has closed; ends the message loop.
     std::function<void()> onClosed;
-    /// Puts the recorded desktop back (set by the program).
+    /// Puts the recorded desktop back.
     std::function<void()> restoreDesktop;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void FormCreate();
+    void buildFrame();
+    void buildSelector();
+    void buildToolBar();
+    void buildPages();
+    void buildOptionsPage(QWidget* page);
+    void buildStatusBar();
+    void buildTimers();
+    void buildTray();
+    void buildMainMenu();
+    void armRotationTimers();
+    void updateOnOffControls();
+    void applyStartupShortcut();
+    void hoverEnter(QObject* control, bool selector);
+    void hoverLeave();
+    void watchHover(QWidget* control, bool selector);
+    void setStatusPanel(int index, const QString& text);
+    QString text(const char* section, const char* key) const;
+
     AppContext& m_context;
+    Platform& m_platform;
+    Settings& m_settings;
     TLanguage m_language;
+    int m_hintMark = 0;
+    bool m_firstShow = true;
+    bool m_sessionEnding = false;
+    std::string m_reportThemeName;
+
+    // Selector and pages.
+    QToolButton* m_selector[5] = {};  // b5, b4, b3, b2, b1 (Tag order)
+    QLabel* m_selectorLabel[5] = {};  // lb1 ... lb5
+    QStackedWidget* m_pageControl = nullptr;
+    QTreeWidget* m_lvAdvanc = nullptr;
+    QTreeWidget* m_lvILists = nullptr;
+    QLabel* m_barLabels[3] = {};
+    QLabel* m_articleLabels[7] = {};
+
+    // Tool bar.
+    QToolButton* m_tbbOnOff = nullptr;
+    QToolButton* m_tbbChState = nullptr;
+    QMenu* m_tbbONOFFPM = nullptr;
+    QMenu* m_tbbONOFFPM1 = nullptr;
+    QAction* m_tbbONOFFPM2 = nullptr;
+    QAction* m_tbbONOFFPM00 = nullptr;
+    QAction* m_tbbONOFFPM01 = nullptr;
+    QWidget* m_filler = nullptr;
+    QToolButton* m_bOK = nullptr;
+
+    // Status bar.
+    QLabel* m_statusPanel[3] = {};
+
+    // Timers.
+    QTimer* m_timer[4] = {};
+
+    // Options page.
+    QTabWidget* m_pcOptions = nullptr;
+    QLabel* m_lbOp[3] = {};
+    QCheckBox* m_cbsAbout = nullptr;
+    QCheckBox* m_cbAutoRun = nullptr;
+    RadioGroup* m_rg1 = nullptr;
+    RadioGroup* m_rg2 = nullptr;
+    QGroupBox* m_gbTime = nullptr;
+    QSpinBox* m_seMin = nullptr;
+    QSpinBox* m_seSec = nullptr;
+    QLabel* m_lbmin = nullptr;
+    QLabel* m_lbSec = nullptr;
+
+    // Tray and menus.
+    QSystemTrayIcon* m_trayIcon = nullptr;
+    QMenu* m_pmtryIcon = nullptr;
+    QAction* m_pmtryIconItem[3] = {};
+    std::vector<QIcon> m_ilMainMenu;
+    std::vector<QMenu*> m_mainMenus;
+    std::vector<QAction*> m_commandItems;  // the nine command items, menu order
+    std::vector<QAction*> m_languageItems;
+
+    QPointer<TfAbout> m_about;
 };
 
 }  // namespace velluma

@@ -1,6 +1,8 @@
 #include "support/TestPlatform.h"
 
+#include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 #include "platform/posix/EmulatedActiveDesktop.h"
 #include "platform/posix/FileRegistry.h"
@@ -24,8 +26,14 @@ int RecordingShell::open(const std::string& target, ShowMode mode) {
     return openResult;
 }
 
+void RecordingShell::openDisplaySettings() {
+    if (!displaySettingsError.empty()) throw std::runtime_error(displaySettingsError);
+    ++displaySettingsOpened;
+}
+
 void RecordingShell::createShortcut(const std::string& target, const std::string&,
                                     const std::string& workingFolder, const std::string& linkPath) {
+    std::filesystem::create_directories(std::filesystem::path(linkPath).parent_path());
     std::ofstream(linkPath) << target << "\n" << workingFolder << "\n";
 }
 

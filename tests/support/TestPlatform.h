@@ -52,10 +52,11 @@ public:
     std::vector<Opened> opened;
     int displaySettingsOpened = 0;
     int openResult = kShellSuccess;
+    std::string displaySettingsError;  // thrown by openDisplaySettings when not empty
     std::string startupFolder;
 
     int open(const std::string& target, ShowMode mode) override;
-    void openDisplaySettings() override { ++displaySettingsOpened; }
+    void openDisplaySettings() override;
     void createShortcut(const std::string& target, const std::string& arguments,
                         const std::string& workingFolder, const std::string& linkPath) override;
     std::string defaultStartupFolder() override { return startupFolder; }

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+
+namespace velluma {
+
+struct Platform;
+struct Settings;
+class TLanguage;
+
+/// The maker's addresses shown in the About window.
+inline constexpr const char* kMakerWebSite = "https://velluma.example/";
+inline constexpr const char* kSupportMail = "support@velluma.example";
+
+/// The About window: banner, logo, the two descriptive lines and the links. Closing it
+/// only hides it.
+class TfAbout final : public QDialog {
+    Q_OBJECT
+public:
+    TfAbout(Platform& platform, const Settings& settings, QWidget* parent = nullptr);
+
+    /// Caption, the two lines and the home-page link, from the current language.
+    void applyTexts(const TLanguage& language);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLabel* addLabel(const char* name, int x, int y, int w, int h);
+    void openLink(const std::string& target);
+
+    Platform& m_platform;
+    const Settings& m_settings;
+    QLabel* m_line1;
+    QLabel* m_line2;
+    QLabel* m_homeLink;
+    QLabel* m_okButton;
+};
+
+/// The splash window: the banner for three seconds, above everything, centred.
+class TfSplash final : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kShowMs = 3000;
+    explicit TfSplash(QWidget* parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};
+
+}  // namespace velluma

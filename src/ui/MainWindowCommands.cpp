@@ -1,0 +1,362 @@
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <filesystem>
+
+#include "core/Options.h"
+#include "core/ProgramFolder.h"
+#include "core/ResolutionAgent.h"
+#include "platform/Platform.h"
+#include "ui/About.h"
+#include "ui/ErrorReport.h"
+#include "ui/MainWindow.h"
+#include "ui/RadioGroup.h"
+
+namespace velluma {
+namespace {
+
+constexpr const char* kShellFoldersKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// Timers keep counting when re-armed with the interval they already have.
+void armTimer(QTimer* timer, int interval) {
+    if (interval <= 0) {
+        timer->stop();  // a zero interval never fires
+        timer->setInterval(0);
+        return;
+    }
+    if (timer->interval() != interval) {
+        timer->stop();  // a new interval counts from now
+        timer->setInterval(interval);
+    }
+    if (!timer->isActive()) timer->start();
+}
+
+}  // namespace
+
+bool TfMain::guard(const std::function<void()>& body) {
+    return runGuarded(*m_platform.messageBoxes, body);
+}
+
+QString TfMain::text(const char* section, const char* key) const {
+    return QString::fromStdString(m_language.text(section, key));
+}
+
+bool TfMain::hasTray() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+void TfMain::setStatusPanel(int index, const QString& value) {
+    m_statusPanel[index]->setText(value);
+}
+
+void TfMain::armRotationTimers() {
+    const TOptions& o = m_settings.options;
+    armTimer(m_timer[2], o.advMin * 60000 + o.AdvSec * 1000);
+    armTimer(m_timer[3], o.ilMin * 60000 + o.ilSec * 1000);
+}
+
+// --- Window events -------------------------------------------------------------------
+
+void TfMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_firstShow) {
+        m_firstShow = false;
+        if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    }
+    guard([this] { FormShow(); });
+}
+
+void TfMain::FormShow() {
+    if (auto* plb3 = findChild<QLabel*>(QStringLiteral("plb3")))
+        plb3->setText(text("PAGE_OPTIONS", "tsIllb2") + QStringLiteral(": ") +
+                      QString::fromStdString(m_context.agent.ResolutionText()));
+    SettingsToControls();
+}
+
+void TfMain::closeEvent(QCloseEvent* event) {
+    const bool done = guard([this] { FormClose(); });
+    // A failing shortcut step keeps the program running, except when the session ends:
+    // then the settings must still be written.
+    if (!done && !m_sessionEnding) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (m_about) m_about->hide();
+    m_trayIcon->hide();
+    if (onClosed) onClosed();
+}
+
+void TfMain::FormClose() {
+    SettingsToControls();
+    ControlsToSettings();
+}
+
+void TfMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    guard([this] { FormResize(); });
+}
+
+void TfMain::FormResize() {
+    const int w = width();
+    const int advanc[3] = {150, 100, 253};
+    const int lists[3] = {150, 100, 250};
+    for (int c = 0; c < 3; ++c) {
+        m_lvAdvanc->header()->resizeSection(c, w * advanc[c] / 620);
+        m_lvILists->header()->resizeSection(c, w * lists[c] / 620);
+    }
+    const int panels[3] = {320, 150, 150};
+    for (int i = 0; i < 3; ++i) m_statusPanel[i]->setFixedWidth(w * panels[i] / 620);
+    m_filler->setFixedWidth(std::max(0, w - 190));
+}
+
+void TfMain::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        guard([this] {
+            ControlsToSettings();
+            HideToTray();
+        });
+        return;
+    }
+    const int fkeys[4] = {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F4};
+    for (int i = 0; i < 4; ++i) {
+        if (event->key() == fkeys[i] && (event->modifiers() & Qt::ControlModifier)) {
+            m_selector[i]->click();
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void TfMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && hasTray())
+        QTimer::singleShot(0, this, [this] { guard([this] { HideToTray(); }); });
+}
+
+// --- Page selector and hints ---------------------------------------------------------------
+
+void TfMain::b5Click(QObject* sender) {
+    const int tag = sender->property("Tag").toInt();
+    if (tag >= 4) {
+        for (int i = 0; i < 4; ++i) m_selector[i]->setChecked(i == m_pageControl->currentIndex());
+        OpenHelpFile();
+        return;
+    }
+    m_pageControl->setCurrentIndex(tag);
+    for (int i = 0; i < 4; ++i) m_selector[i]->setChecked(i == tag);
+    if (m_hintMark == 0) UpdateStatusBar();
+}
+
+void TfMain::OpenHelpFile() {
+    const std::string path = programPath(m_settings.ProgramFolder, m_language.HelpFile());
+    if (m_platform.shell->open(path, ShowMode::Show) == kShellFileNotFound)
+        m_platform.messageBoxes->show("Help file not found", "Tivora 2.00", MessageIcon::Error);
+}
+
+void TfMain::OpenDisplaySettings() { m_platform.shell->openDisplaySettings(); }
+
+void TfMain::watchHover(QWidget* control, bool selector) {
+    control->setProperty("selectorButton", selector);
+    control->installEventFilter(this);
+}
+
+bool TfMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Enter)
+        guard([&] { hoverEnter(watched, watched->property("selectorButton").toBool()); });
+    else if (event->type() == QEvent::Leave)
+        guard([this] { hoverLeave(); });
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfMain::hoverEnter(QObject* control, bool selector) {
+    m_hintMark = 1;
+    if (selector) {
+        const std::string key = "hint" + std::to_string(control->property("Tag").toInt());
+        setStatusPanel(0, text("BUTTONLIST_CAPTIONS", key.c_str()));
+    } else {
+        setStatusPanel(0, control->property("hint").toString());
+    }
+}
+
+void TfMain::hoverLeave() {
+    m_hintMark = 0;
+    UpdateStatusBar();
+}
+
+void TfMain::Timer1Timer() {
+    if (m_hintMark == 0) UpdateStatusBar();
+}
+
+void TfMain::UpdateStatusBar() {
+    const Settings& s = m_settings;
+    setStatusPanel(1, s.options.state == 0 ? text("STATUS_BAR", "msg8")
+                                           : text("STATUS_BAR", "msg9"));
+    QString panel0;
+    switch (m_pageControl->currentIndex()) {
+        case 0:
+            panel0 = text("STATUS_BAR", "msg0") + QStringLiteral(": ") +
+                     QString::number(m_lvAdvanc->topLevelItemCount()) + QStringLiteral("   ") +
+                     text("STATUS_BAR", "msg1") + QStringLiteral(": ../advThemes/") +
+                     QString::fromStdString(fileNamePart(s.cadvTheme));
+            break;
+        case 1:
+            panel0 = text("STATUS_BAR", "msg4") + QStringLiteral(": ") +
+                     QString::number(m_lvILists->topLevelItemCount()) + QStringLiteral("   ") +
+                     text("STATUS_BAR", "msg5") + QStringLiteral(": ../imgLists/") +
+                     QString::fromStdString(fileNamePart(s.cIList));
+            break;
+        case 2:
+            panel0 = m_pcOptions->currentWidget()->property("hint").toString();
+            break;
+        case 3:
+            panel0 = text("BUTTONLIST_CAPTIONS", "hint3");
+            break;
+        case 4:
+            panel0 = text("PAGES_ARTICLES", "p4") + QStringLiteral(":..") +
+                     QString::fromStdString(m_reportThemeName);
+            break;
+    }
+    setStatusPanel(0, panel0);
+}
+
+// --- Tray ----------------------------------------------------------------------------
+
+void TfMain::HideToTray() {
+    if (!hasTray()) {
+        // Without a notification area the window could not be brought back: minimise.
+        if (!isMinimized()) showMinimized();
+        return;
+    }
+    hide();
+}
+
+void TfMain::RestoreFromTray() {
+    SettingsToControls();
+    showNormal();
+}
+
+void TfMain::TrayIconDblClick() {
+    if (isMinimized()) RestoreFromTray();
+    show();
+    raise();
+    activateWindow();
+}
+
+// --- Settings and controls ---------------------------------------------------------
+
+void TfMain::SettingsToControls() {
+    armRotationTimers();
+    const TOptions& o = m_settings.options;
+    m_pageControl->setCurrentIndex(o.ActivePage >= 0 && o.ActivePage < 5 ? o.ActivePage : 0);
+    for (int i = 0; i < 4; ++i) m_selector[i]->setChecked(i == m_pageControl->currentIndex());
+    m_cbsAbout->setChecked(o.ShowAboutWindow);
+    m_cbAutoRun->setChecked(o.RunAtStartup);
+    {
+        const QSignalBlocker b1(m_rg1);
+        m_rg1->setItemIndex(o.advChType);
+    }
+    m_rg2->setItemIndex(o.advRandOrOrder);
+    m_seMin->setValue(o.advMin);
+    m_seSec->setValue(o.AdvSec);
+    // Enabled states from the settings, as rg1Change does from the controls.
+    m_rg2->setEnabled(o.advChType > 0);
+    const bool advTime = o.advChType == 2;
+    m_gbTime->setEnabled(advTime);
+    m_seMin->setEnabled(advTime);
+    m_seSec->setEnabled(advTime);
+    if (m_hintMark == 0) UpdateStatusBar();
+}
+
+void TfMain::ControlsToSettings() {
+    TOptions& o = m_settings.options;
+    o.ActivePage = m_pageControl->currentIndex();
+    o.ShowAboutWindow = m_cbsAbout->isChecked();
+    o.RunAtStartup = m_cbAutoRun->isChecked();
+    o.advChType = static_cast<std::uint8_t>(m_rg1->itemIndex());
+    o.advRandOrOrder = static_cast<std::uint8_t>(m_rg2->itemIndex());
+    o.advMin = m_seMin->value();
+    o.AdvSec = static_cast<std::uint8_t>(m_seSec->value());
+    o.GroupDisplay = o.GroupDisplayEdit;
+    applyStartupShortcut();
+    armRotationTimers();
+}
+
+void TfMain::rg1Change() {
+    const int adv = m_rg1->itemIndex();
+    m_rg2->setEnabled(adv > 0);
+    m_gbTime->setEnabled(adv == 2);
+    m_seMin->setEnabled(adv == 2);
+    m_seSec->setEnabled(adv == 2);
+}
+
+void TfMain::applyStartupShortcut() {
+    Registry& registry = *m_platform.registry;
+    if (!registry.keyExists(Hive::CurrentUser, kShellFoldersKey))
+        registry.createKey(Hive::CurrentUser, kShellFoldersKey);
+    std::string folder = registry.readString(Hive::CurrentUser, kShellFoldersKey, "Startup");
+    if (folder.empty()) folder = m_platform.shell->defaultStartupFolder();
+    const std::string link = folder + "/Velluma.desktop";
+    const std::string& program = m_settings.ProgramFolder;
+    if (m_settings.options.RunAtStartup) {
+        m_platform.shell->createShortcut(program + "/velluma", "", program, link);
+    } else {
+        std::error_code ec;
+        std::filesystem::remove(link, ec);  // a missing file is no error
+    }
+}
+
+// --- Menus ---------------------------------------------------------------------------
+
+void TfMain::OtherItemClick(QAction* item) {
+    const int tag = item->property("Tag").toInt();
+    switch (tag) {
+        case 1:
+            OpenDisplaySettings();
+            break;
+        case 2:
+            ControlsToSettings();
+            HideToTray();
+            break;
+        case 3:
+            close();
+            break;
+        case 10:
+        case 20:
+        case 30:
+            m_selector[2]->click();
+            m_pcOptions->setCurrentIndex(tag / 10 - 1);
+            break;
+        case 100:
+            if (m_about) m_about->exec();
+            break;
+        case 200:
+            m_platform.shell->open(m_settings.Links[0], ShowMode::Normal);
+            break;
+        case 300:
+            OpenHelpFile();
+            break;
+        default:
+            break;
+    }
+}
+
+void TfMain::sessionEnding() {
+    m_sessionEnding = true;
+    guard([this] {
+        if (restoreDesktop) restoreDesktop();
+    });
+    close();
+}
+
+}  // namespace velluma

@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "core/Options.h"
+#include "core/ResolutionAgent.h"
+#include "support/TempFolder.h"
+#include "support/TestPlatform.h"
+#include "ui/About.h"
+#include "ui/MainWindow.h"
+
+namespace velluma {
+namespace {
+
+using test::TempFolder;
+
+// Two languages; "alpha" lacks the on/off hint that "beta" has.
+const char* kAlpha =
+    "[LANGUAGE_NAME]\r\nname=Alpha & Co\r\n[MAINFORM_CAPTION]\r\ncaption=Alpha window\r\n"
+    "[HELPFILE]\r\nfilename=\\help.html\r\n"
+    "[BUTTONLIST_CAPTIONS]\r\nbutton0=Themes A\r\nhint0=Theme hint A\r\n"
+    "[TOOL_BAR]\r\nb1hint=Mode A\r\n"
+    "[STATUS_BAR]\r\nmsg0=Themes\r\nmsg1=Current\r\nmsg8=Theme mode\r\n"
+    "[MAINMENU]\r\na0name=File A\r\n";
+const char* kBeta =
+    "[LANGUAGE_NAME]\r\nname=Beta\r\n[MAINFORM_CAPTION]\r\ncaption=Beta window\r\n"
+    "[BUTTONLIST_CAPTIONS]\r\nbutton0=Themes B\r\n"
+    "[TOOL_BAR]\r\nb0hint=On/off B\r\nb1hint=Mode B\r\n"
+    "[MAINMENU]\r\na0name=File B\r\n";
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest() {
+        folder.write("Languages/alpha.lng", kAlpha);
+        folder.write("Languages/beta.lng", kBeta);
+        folder.makeFolder("imgLists");
+        platform = test::makeTestPlatform(folder.file("registry"));
+        shell().startupFolder = folder.file("autostart");
+        FindLanguages(folder.file("Languages"), folder.path(), languages);
+        settings = ReadSettings(*platform.registry, folder.path());
+        settings.options.LanguageFileName = folder.file("Languages/alpha.lng");
+        agent = std::make_unique<TRAgent>(*platform.screen);
+        context = std::make_unique<AppContext>(AppContext{platform, settings, languages, *agent});
+        window = std::make_unique<TfMain>(*context);
+    }
+
+    test::RecordingShell& shell() { return static_cast<test::RecordingShell&>(*platform.shell); }
+    test::RecordingMessageBoxes& boxes() {
+        return static_cast<test::RecordingMessageBoxes&>(*platform.messageBoxes);
+    }
+    template <typename T>
+    T* child(const char* name) {
+        T* found = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    int page() { return child<QStackedWidget>("PageControl")->currentIndex(); }
+    QString panel(int i) {
+        return child<QLabel>(QStringLiteral("StatusPanel%1").arg(i).toLatin1().constData())
+            ->text();
+    }
+    QAction* menuItem(int tag) {
+        return window->findChild<QAction*>(QStringLiteral("MainMenuItem%1").arg(tag));
+    }
+
+    TempFolder folder;
+    Platform platform;
+    Settings settings;
+    std::vector<TMLang> languages;
+    std::unique_ptr<TRAgent> agent;
+    std::unique_ptr<AppContext> context;
+    std::unique_ptr<TfMain> window;
+};
+
+TEST_F(MainWindowTest, CtrlFunctionKeysSwitchPagesAndPlainOnesDoNothing) {
+    window->show();
+    QTest::keyClick(window.get(), Qt::Key_F3, Qt::ControlModifier);
+    EXPECT_EQ(page(), 2);
+    QTest::keyClick(window.get(), Qt::Key_F1, Qt::ControlModifier);
+    EXPECT_EQ(page(), 0);
+    QTest::keyClick(window.get(), Qt::Key_F3);
+    EXPECT_EQ(page(), 0);
+    QTest::keyClick(window.get(), Qt::Key_F4, Qt::ControlModifier);
+    EXPECT_EQ(page(), 3);
+    EXPECT_TRUE(shell().opened.empty());  // no key opens the help
+}
+
+TEST_F(MainWindowTest, HelpButtonKeepsThePageAndReportsAMissingFile) {
+    window->show();
+    child<QToolButton>("b4")->click();
+    ASSERT_EQ(page(), 1);
+    shell().openResult = kShellFileNotFound;
+    child<QToolButton>("b1")->click();
+    EXPECT_EQ(page(), 1);
+    ASSERT_EQ(shell().opened.size(), 1u);
+    EXPECT_EQ(shell().opened[0].target, folder.path() + "/help.html");
+    EXPECT_EQ(shell().opened[0].mode, ShowMode::Show);
+    ASSERT_EQ(boxes().shown.size(), 1u);
+    EXPECT_EQ(boxes().shown[0].text, "Help file not found");
+    EXPECT_EQ(boxes().shown[0].caption, "Tivora 2.00");
+    EXPECT_EQ(boxes().shown[0].icon, MessageIcon::Error);
+}
+
+TEST_F(MainWindowTest, ResizeSetsProportionalWidths) {
+    window->show();
+    window->resize(628, 520);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window->width(), 628);
+    auto* header = child<QTreeWidget>("lvAdvanc")->header();
+    EXPECT_EQ(header->sectionSize(0), 151);
+    EXPECT_EQ(header->sectionSize(1), 101);
+    EXPECT_EQ(header->sectionSize(2), 256);
+    for (int i = 0; i < 3; ++i) {
+        const int expected[3] = {324, 151, 151};
+        EXPECT_EQ(
+            child<QLabel>(QStringLiteral("StatusPanel%1").arg(i).toLatin1().constData())->width(),
+            expected[i]);
+    }
+}
+
+TEST_F(MainWindowTest, HoveredHintStaysUntilTheMouseLeaves) {
+    window->show();
+    auto* button = child<QToolButton>("tbbChState");
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(button, &enter);
+    EXPECT_EQ(panel(0), QStringLiteral("Mode A"));
+    EXPECT_EQ(window->hintMark(), 1);
+    window->Timer1Timer();
+    EXPECT_EQ(panel(0), QStringLiteral("Mode A"));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(button, &leave);
+    EXPECT_EQ(window->hintMark(), 0);
+    EXPECT_EQ(panel(0), QStringLiteral("Themes: 0   Current: ../advThemes/"));
+    EXPECT_EQ(panel(1), QStringLiteral("Theme mode"));
+}
+
+TEST_F(MainWindowTest, CommittingOptionsRestartsTheRotationOnlyWhenTheIntervalChanges) {
+    window->show();
+    auto* timer3 = child<QTimer>("Timer3");
+    ASSERT_TRUE(timer3->isActive());
+    EXPECT_EQ(timer3->interval(), 60000);
+    QTest::qWait(300);
+    window->ControlsToSettings();
+    EXPECT_LE(timer3->remainingTime(), 60000 - 250);  // still counting
+    child<QSpinBox>("seMin")->setValue(2);
+    window->ControlsToSettings();
+    EXPECT_EQ(timer3->interval(), 120000);
+    EXPECT_GT(timer3->remainingTime(), 120000 - 150);  // counting again
+    EXPECT_EQ(settings.options.advMin, 2);
+}
+
+TEST_F(MainWindowTest, ZeroIntervalNeverFires) {
+    settings.options.ilMin = 0;
+    settings.options.ilSec = 0;
+    window->SettingsToControls();
+    EXPECT_FALSE(child<QTimer>("Timer4")->isActive());
+}
+
+TEST_F(MainWindowTest, SwitchingLanguageTwiceLeavesNoMiddleText) {
+    ASSERT_EQ(languages.size(), 2u);
+    QMenu* languageMenu = child<QMenu>("MainMenu2");
+    const auto items = languageMenu->actions();
+    ASSERT_EQ(items.size(), 2);
+    const int alpha = languages[0].Name == "Beta" ? 1 : 0;
+    EXPECT_EQ(items[alpha]->text(), QStringLiteral("Alpha && Co"));  // shown as written
+    EXPECT_TRUE(items[alpha]->isChecked());
+
+    window->LangItemClick(items[1 - alpha]);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Beta window"));
+    EXPECT_EQ(child<QToolButton>("tbbOnOff")->toolTip(), QStringLiteral("On/off B"));
+    EXPECT_TRUE(items[1 - alpha]->isChecked());
+    EXPECT_FALSE(items[alpha]->isChecked());
+    EXPECT_EQ(settings.options.LanguageFileName, folder.file("Languages/beta.lng"));
+
+    window->LangItemClick(items[alpha]);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Alpha window"));
+    EXPECT_EQ(child<QToolButton>("tbbOnOff")->toolTip(), QString());
+    EXPECT_EQ(child<QLabel>("lb1")->text(), QStringLiteral("Themes A"));
+    EXPECT_EQ(child<QMenu>("MainMenu0")->title(), QStringLiteral("File A"));
+    EXPECT_EQ(languageMenu->actions().size(), 2);  // re-captioned, not rebuilt
+}
+
+TEST_F(MainWindowTest, SameNamedLanguagesBothListedFirstWins) {
+    folder.write("Languages/beta2.lng", kBeta);
+    languages.clear();
+    FindLanguages(folder.file("Languages"), folder.path(), languages);
+    TfMain second(*context);
+    QMenu* menu = second.findChild<QMenu*>(QStringLiteral("MainMenu2"));
+    ASSERT_EQ(menu->actions().size(), 3);
+    std::string firstBeta;
+    for (const TMLang& l : languages)
+        if (l.Name == "Beta" && firstBeta.empty()) firstBeta = l.Path;
+    for (QAction* item : menu->actions()) {
+        if (item->text() != QStringLiteral("Beta")) continue;
+        second.LangItemClick(item);
+        EXPECT_EQ(settings.options.LanguageFileName, firstBeta);
+    }
+}
+
+TEST_F(MainWindowTest, OptionsMenuItemsShowTheirSheet) {
+    window->show();
+    menuItem(20)->trigger();
+    EXPECT_EQ(page(), 2);
+    EXPECT_EQ(child<QTabWidget>("PCOptions")->currentIndex(), 1);
+    menuItem(30)->trigger();
+    EXPECT_EQ(child<QTabWidget>("PCOptions")->currentIndex(), 2);
+}
+
+TEST_F(MainWindowTest, ErrorsInCommandsAreReportedAndTheProgramGoesOn) {
+    shell().displaySettingsError = "No display tool";
+    menuItem(1)->trigger();
+    ASSERT_EQ(boxes().shown.size(), 1u);
+    EXPECT_EQ(boxes().shown[0].text, "No display tool.");
+    EXPECT_EQ(boxes().shown[0].caption, "Velluma");
+    EXPECT_EQ(boxes().shown[0].icon, MessageIcon::Error);
+    shell().displaySettingsError.clear();
+    window->findChild<QAction*>(QStringLiteral("pmtryIcon1"))->trigger();
+    EXPECT_EQ(shell().displaySettingsOpened, 1);
+}
+
+TEST_F(MainWindowTest, StartupShortcutFollowsRunAtStartup) {
+    const std::string link = folder.file("autostart/Velluma.desktop");
+    window->show();
+    window->ControlsToSettings();
+    EXPECT_TRUE(test::fileExists(link));
+    EXPECT_NE(test::readFile(link).find(folder.path() + "/velluma"), std::string::npos);
+
+    window->SettingsToControls();
+    child<QCheckBox>("cbAutoRun")->setChecked(false);
+    window->ControlsToSettings();
+    EXPECT_FALSE(settings.options.RunAtStartup);
+    EXPECT_FALSE(test::fileExists(link));
+    window->ControlsToSettings();  // already gone: no error
+    EXPECT_TRUE(boxes().shown.empty());
+}
+
+TEST_F(MainWindowTest, SessionEndRestoresTheDesktopAndCloses) {
+    int restored = 0, closed = 0;
+    window->restoreDesktop = [&] { ++restored; };
+    window->onClosed = [&] { ++closed; };
+    window->show();
+    window->sessionEnding();
+    EXPECT_EQ(restored, 1);
+    EXPECT_EQ(closed, 1);
+    EXPECT_FALSE(window->isVisible());
+}
+
+}  // namespace
+}  // namespace velluma
