@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The installed program on a real X display with a notification area (trayer): the first
+# run shows the main window, later runs start in the tray, a second start brings the
+# running copy forward instead of starting another, and the start-up entry follows
+# RunAtStartup at every exit. Run inside xvfb-run.
+set -uo pipefail
+
+dist=${1:?usage: desktop_session.sh <installed program folder>}
+for tool in xdotool trayer; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)"; exit 1; }
+done
+[[ -n "${DISPLAY:-}" ]] || { echo "no X display: run under xvfb-run"; exit 1; }
+
+scratch=$(mktemp -d /tmp/velluma-e2e-XXXXXX)
+app="$scratch/Velluma"
+cp -a "$dist" "$app"
+rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
+export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
+mkdir -p "$HOME"
+autostart="$XDG_CONFIG_HOME/autostart/Velluma.desktop"
+unset QT_QPA_PLATFORM
+
+trayer --edge top --align right --widthtype pixel --width 100 --height 24 &
+tray=$!
+cleanup() {
+    pkill -KILL -f "$app/velluma" 2>/dev/null
+    kill "$tray" 2>/dev/null
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+sleep 1
+
+failures=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+main_window_visible() { xdotool search --onlyvisible --name '^Velluma$' >/dev/null 2>&1; }
+main_window_hidden() { ! main_window_visible; }
+copies() { pgrep -c -f "^$app/velluma" || true; }
+start() {
+    "$app/velluma" >>"$scratch/out.log" 2>&1 &
+    pid=$!
+    sleep "$1"
+}
+finish() {
+    kill -TERM "$pid"
+    wait "$pid"
+    local rc=$?
+    check "ends cleanly on SIGTERM (exit code $rc)" test "$rc" -eq 0
+}
+set_option() {  # set_option <name> <dword>: edits the settings of the last run
+    sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$app/registry/HKEY_LOCAL_MACHINE.reg"
+}
+
+# First run: splash, then the main window.
+start 6
+check "first run shows the main window" main_window_visible
+finish
+check "the start-up entry is there after exit" test -f "$autostart"
+
+# Later runs start in the tray; no splash to wait for.
+set_option ShowAboutWindow 00000000
+start 3
+check "second run starts hidden" main_window_hidden
+
+# A second start brings the running copy forward and ends.
+"$app/velluma" >>"$scratch/out.log" 2>&1
+check "a second start ends by itself" test $? -eq 0
+sleep 1
+check "one copy runs" test "$(copies)" -eq 1
+check "the running copy's window came up" main_window_visible
+finish
+
+# RunAtStartup off removes the entry at exit; on puts it back.
+set_option RunAtStartup 00000000
+start 3
+finish
+check "RunAtStartup off removes the start-up entry" test ! -e "$autostart"
+set_option RunAtStartup 00000001
+start 3
+finish
+check "RunAtStartup on writes it again" test -f "$autostart"
+check "the entry starts this program" grep -qF "Exec=\"$app/velluma\"" "$autostart"
+
+if [[ $failures -ne 0 ]]; then
+    echo "--- program output"
+    cat "$scratch/out.log"
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "all checks passed"
