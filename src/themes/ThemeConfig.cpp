@@ -1,0 +1,68 @@
+#include "themes/ThemeConfig.h"
+
+#include <charconv>
+#include <string>
+
+#include "core/IniFile.h"
+
+namespace velluma {
+namespace {
+
+// The profile rules count CR and Ctrl-Z as blanks too.
+bool isBlank(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 0x09 && u <= 0x0d) || u == 0x1a || u == ' ';
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool HasIniSection(std::string_view text, std::string_view section) {
+    section = trimmed(section);
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::size_t pos = 0;
+    while (pos <= text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = trimmed(text.substr(pos, end - pos));
+        if (!line.empty() && line.front() == '[') {
+            const std::size_t close = line.rfind(']');
+            if (close != 0 && close != std::string_view::npos &&
+                equalNoCase(line.substr(1, close - 1), section))
+                return true;
+        }
+        if (end == text.size()) break;
+        pos = end + 1;
+    }
+    return false;
+}
+
+std::int32_t ReadIniInteger(const IniFile& ini, std::string_view section, std::string_view key,
+                            std::int32_t defaultValue) {
+    const std::string text = ini.readString(section, key);
+    std::string_view digits = text;
+    const bool plus = digits.starts_with('+');
+    if (plus) digits.remove_prefix(1);
+    if (digits.empty() || (plus && digits.front() == '-')) return defaultValue;
+    std::int32_t value = 0;
+    const char* last = digits.data() + digits.size();
+    auto [ptr, ec] = std::from_chars(digits.data(), last, value);
+    if (ec != std::errc() || ptr != last) return defaultValue;
+    return value;
+}
+
+}  // namespace velluma

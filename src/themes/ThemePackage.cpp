@@ -1,0 +1,131 @@
+#include "themes/ThemePackage.h"
+
+#include <sys/stat.h>
+
+#include "core/IniFile.h"
+#include "themes/DesktopComponents.h"
+#include "themes/FlashConversion.h"
+#include "themes/ThemeConfig.h"
+#include "themes/ThemeContext.h"
+#include "themes/ThemeDates.h"
+#include "themes/ThemeFiles.h"
+#include "themes/ThemeList.h"
+#include "themes/ZipArchive.h"
+
+namespace velluma {
+namespace {
+
+constexpr std::string_view kPackageExtension = ".tvp";
+constexpr int kMissingComponentsImage = 5;
+
+std::string withPackageExtension(const std::string& path) {
+    const std::size_t nameStart = path.size() - FileNameOf(path).size();
+    const std::size_t dot = path.find_last_of('.');
+    const std::string base =
+        dot == std::string::npos || dot < nameStart ? path : path.substr(0, dot);
+    return base + std::string(kPackageExtension);
+}
+
+std::string dateText(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return "?";
+    std::string text = ShortDateText(st.st_mtim.tv_sec);
+    return text.empty() ? "?" : text;
+}
+
+// Windows would pass over a folder that carries any attribute besides "directory"; here
+// that means links, hidden (dot) folders and folders the owner may not write.
+bool isPlainFolder(const std::string& folder, const FolderEntry& entry) {
+    if (!entry.plainFolder || entry.name.front() == '.') return false;
+    struct stat st {};
+    return ::lstat((folder + "/" + entry.name).c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           (st.st_mode & S_IWUSR);
+}
+
+}  // namespace
+
+bool ReadThemeInfo(const std::string& path, TThemeInfo& info) {
+    std::string text;
+    try {
+        const ZipReader archive = ZipReader::openFile(path);
+        const auto config = archive.findFile(std::string(kThemeConfigName));
+        if (!config) return false;
+        text = archive.read(*config, IniFile::kMaxFileSize);
+    } catch (const ZipError&) {
+        return false;
+    }
+    if (text.empty()) return false;
+    const IniFile ini(text);
+    info.Name = ini.readString("Name", "ThemeName", "No name");
+    info.Style = HasIniSection(text, "Style")
+                     ? static_cast<std::uint8_t>(ReadIniInteger(ini, "Style", "index", 0) & 0xff)
+                     : kBareFlashStyle;
+    return true;
+}
+
+bool AddThemePackage(ThemeContext& context, ThemeList& list, const std::string& currentTheme,
+                     const std::string& path) {
+    TThemeInfo info;
+    if (!ReadThemeInfo(path, info)) return false;
+    if (context.processEvents) context.processEvents();
+
+    if (info.Style == kBareFlashStyle) {
+        try {
+            if (!ConvertFlashPackage(context, path)) return false;
+        } catch (const std::exception&) {
+            return false;  // a package that cannot be converted is skipped like an unreadable one
+        }
+        info.Style = 0;
+    }
+
+    std::string packagePath = context.themeFolder() + "/" + std::string(FileNameOf(path));
+    if (path != packagePath) {
+        try {
+            CopyFileReplacing(path, packagePath);
+        } catch (const std::exception&) {
+            return false;  // a row must name a file that holds this package
+        }
+        if (!HasExtension(packagePath, kPackageExtension)) {
+            const std::string renamed = withPackageExtension(packagePath);
+            // When the new name is taken the copy keeps its own, and the row says so.
+            if (RenameWithoutReplacing(packagePath, renamed)) packagePath = renamed;
+        }
+    }
+
+    ThemeRow row;
+    row.caption = info.Name;
+    row.date = dateText(packagePath);
+    row.path = packagePath;
+    row.imageIndex = ActiveDesktopInstalled(context.registry) && FlashInstalled(context.registry)
+                         ? info.Style
+                         : kMissingComponentsImage;
+    const int index = list.addRow(row);
+    if (packagePath == currentTheme && !list.hasSelection()) list.selectRow(index);
+    return true;
+}
+
+void ScanThemeFolder(ThemeContext& context, ThemeList& list, const std::string& currentTheme,
+                     const std::string& folder) {
+    std::string root = folder;
+    if (!root.empty() && root.back() == '/') root.pop_back();
+
+    for (const FolderEntry& entry : FolderEntries(root)) {
+        if (entry.name != "Recycled" && isPlainFolder(root, entry))
+            ScanThemeFolder(context, list, currentTheme, root + "/" + entry.name);
+    }
+
+    list.clear();
+    const ThemeListUpdate update(list);
+    for (const FolderEntry& entry : FolderEntries(root)) {
+        if (HasExtension(entry.name, kPackageExtension))
+            AddThemePackage(context, list, currentTheme, root + "/" + entry.name);
+    }
+}
+
+bool RecycledHasThemes(const std::string& programFolder) {
+    for (const FolderEntry& entry : FolderEntries(programFolder + "/advThemes/Recycled"))
+        if (HasExtension(entry.name, kPackageExtension)) return true;
+    return false;
+}
+
+}  // namespace velluma
