@@ -1,0 +1,29 @@
+#include "imagelists/PictureFile.h"
+
+#include "imagelists/BmpCodec.h"
+#include "imagelists/FileAccess.h"
+#include "imagelists/JpegSource.h"
+
+namespace velluma {
+
+PictureFormat PictureFormatOf(std::string_view path) {
+    const std::string ext = UpperExtension(path);
+    return (ext == ".JPG" || ext == ".JPEG") ? PictureFormat::Jpeg : PictureFormat::Bitmap;
+}
+
+std::unique_ptr<PictureSource> OpenPicture(const std::string& path) {
+    if (PictureFormatOf(path) == PictureFormat::Jpeg) return JpegSource::openFile(path);
+    return BmpSource::openFile(path);
+}
+
+PictureSize MeasurePicture(const std::string& path) {
+    const auto source = OpenPicture(path);
+    for (int y = 0; y < source->height(); ++y) source->readRow(nullptr);
+    return {source->width(), source->height()};
+}
+
+RgbImage DecodePicture(const std::string& path) {
+    return ReadAllRows(*OpenPicture(path));
+}
+
+}  // namespace velluma
