@@ -41,9 +41,13 @@ run() {
 
 if [[ -z "${DISPLAY:-}" ]] && command -v xvfb-run >/dev/null && command -v trayer >/dev/null; then
     # A real X display with a notification area, as on a desktop.
-    export -f run
-    export app seconds
-    xvfb-run -a bash -c 'trayer --edge top --width 10 --height 24 & sleep 1; run'
-    exit 0
+    xvfb-run -a "$0" "$dist" "$seconds"
+    exit $?
+fi
+if command -v trayer >/dev/null; then
+    trayer --edge top --width 10 --height 24 >/dev/null 2>&1 &
+    tray=$!
+    sleep 1
 fi
 run
+[[ -n "${tray:-}" ]] && kill "$tray"

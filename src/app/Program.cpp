@@ -13,6 +13,8 @@
 #include "platform/AtomicFile.h"
 #include "platform/PlatformFactory.h"
 #include "platform/posix/SessionEndWatcher.h"
+#include "themes/Presenter.h"
+#include "themes/ThemeContext.h"
 #include "ui/About.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainWindow.h"
@@ -69,7 +71,9 @@ int runProgram(int argc, char** argv) {
 
     // 1. Settings, the language list, the first-run lists and the links.
     try {
-        removeStaleTempFiles(folder + "/registry");
+        for (const char* sub : {"/registry", "/advThemes", "/advThemes/Recycled", "/imgLists",
+                                "/imgLists/Recycled", "/imgLists/WorkDir"})
+            removeStaleTempFiles(folder + sub);
         platform = makeSystemPlatform(folder);
         app.boxes = platform.messageBoxes.get();
         FindLanguages(folder + "/Languages", folder, languages);
@@ -82,8 +86,21 @@ int runProgram(int argc, char** argv) {
     TRAgent agent(*platform.screen);
     agent.OnResolutionChange = [](TRAgent&) {};
 
-    // 4. Recording the user's desktop comes with the Active Desktop presenter.
-    std::function<void()> restoreDesktop = [] {};
+    // 3. The theme operations' services; archive work keeps the interface responsive.
+    ThemeContext themes = MakeThemeContext(platform, folder);
+    themes.desktopSize = [&agent] { return agent.GetResolution(); };
+    themes.processEvents = [] { QCoreApplication::processEvents(); };
+
+    // 4. The user's own background, put back at the end.
+    DesktopRecord recorded;
+    try {
+        recorded = RecordDesktop(themes);
+    } catch (const std::exception& e) {
+        return reportFatal(e);
+    }
+    std::function<void()> restoreDesktop = [&themes, &recorded] {
+        RestoreDesktop(themes, recorded);
+    };
 
     // 6. The splash.
     if (settings.options.ShowAboutWindow && !endRequested) {

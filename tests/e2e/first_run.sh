@@ -50,6 +50,10 @@ check "group display packed" has '"ilgrDispl"=dword:0001877e'
 check "language file" has "\"LanguageFileName\"=\"$app/Languages/english.lng\""
 check "file starts with REGEDIT4" test "$(head -c 8 "$hklm")" = "REGEDIT4"
 
+hkcu="$app/registry/HKEY_CURRENT_USER.reg"
+check "the user's own background was put back at exit" \
+    grep -qF '[HKEY_CURRENT_USER\Control Panel\Desktop]' "$hkcu"
+
 abstract="$app/imgLists/abstract.lst"
 check "abstract.lst has eleven lines" test "$(grep -c $'\r$' "$abstract")" -eq 11
 check "tenth line names abs0010.jpg" \
