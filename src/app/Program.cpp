@@ -105,16 +105,15 @@ int runProgram(int argc, char** argv) {
     // 6. The splash.
     if (settings.options.ShowAboutWindow && !endRequested) {
         TfSplash splash;
-        auto closeSplash =
-            QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &splash,
-                             &QDialog::reject);
+        auto closeSplash = QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &splash,
+                                            &QDialog::reject);
         splash.exec();
         QObject::disconnect(closeSplash);
     }
 
     // 7, 8. The main window, then the About window (created by the main window).
     QApplication::setApplicationName(QStringLiteral("Velluma"));
-    AppContext context{platform, settings, languages, agent};
+    AppContext context{platform, settings, languages, agent, themes};
     TfMain window(context);
     window.restoreDesktop = restoreDesktop;
     window.onClosed = [] { QCoreApplication::quit(); };

@@ -16,10 +16,10 @@ const QByteArray kShowRequest = QByteArrayLiteral("show\n");
 }  // namespace
 
 SingleInstance::SingleInstance(const std::string& programFolder) {
-    const QByteArray hash = QCryptographicHash::hash(QByteArray::fromStdString(programFolder),
-                                                     QCryptographicHash::Sha1)
-                                .toHex()
-                                .left(16);
+    const QByteArray hash =
+        QCryptographicHash::hash(QByteArray::fromStdString(programFolder), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
     m_name = QStringLiteral("velluma-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
     m_lock = std::make_unique<QLockFile>(QDir::temp().filePath(m_name + QStringLiteral(".lock")));
     m_lock->setStaleLockTime(0);  // a lock whose process is gone is stale at once

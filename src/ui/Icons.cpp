@@ -1,7 +1,9 @@
 #include "ui/Icons.h"
 
 // Resources linked from a static library must be registered by hand.
-static void registerResources() { Q_INIT_RESOURCE(resources); }
+static void registerResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace velluma {
 namespace {
@@ -14,9 +16,13 @@ QString resource(const QString& name) {
 
 }  // namespace
 
-QIcon buttonImage(int n) { return QIcon(resource(QStringLiteral("IDB_BITMAP%1").arg(n))); }
+QIcon buttonImage(int n) {
+    return QIcon(resource(QStringLiteral("IDB_BITMAP%1").arg(n)));
+}
 
-QIcon menuIcon(int index) { return QIcon(resource(QStringLiteral("menu%1").arg(index))); }
+QIcon menuIcon(int index) {
+    return QIcon(resource(QStringLiteral("menu%1").arg(index)));
+}
 
 QIcon trayImage(bool on) {
     QIcon icon;
@@ -26,6 +32,8 @@ QIcon trayImage(bool on) {
     return icon;
 }
 
-QPixmap picture(const char* name) { return QPixmap(resource(QString::fromLatin1(name))); }
+QPixmap picture(const char* name) {
+    return QPixmap(resource(QString::fromLatin1(name)));
+}
 
 }  // namespace velluma

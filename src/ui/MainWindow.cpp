@@ -23,42 +23,12 @@
 #include "platform/Platform.h"
 #include "ui/About.h"
 #include "ui/Icons.h"
+#include "ui/ImageListPage.h"
 #include "ui/RadioGroup.h"
+#include "ui/ThemeLibraryPage.h"
+#include "ui/Widgets.h"
 
 namespace velluma {
-namespace {
-
-QLabel* makeArticleLabel(QWidget* parent, const char* name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setStyleSheet(QStringLiteral(
-        "QLabel { color: white; font-weight: bold; padding: 3px 6px;"
-        " background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #167aa4, stop:1 #105978); }"));
-    return label;
-}
-
-QLabel* makeBarLabel(QWidget* parent, const char* name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setStyleSheet(QStringLiteral(
-        "QLabel { color: #1c3f50; background: #dfe9ee; border-bottom: 1px solid #b9ccd6;"
-        " padding: 1px 0px; }"));
-    return label;
-}
-
-QTreeWidget* makeReportView(QWidget* parent, const char* name) {
-    auto* view = new QTreeWidget(parent);
-    view->setObjectName(QString::fromLatin1(name));
-    view->setColumnCount(3);
-    view->setRootIsDecorated(false);
-    view->setUniformRowHeights(true);
-    view->setAlternatingRowColors(true);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->header()->setStretchLastSection(false);
-    return view;
-}
-
-}  // namespace
 
 TfMain::TfMain(AppContext& context, QWidget* parent)
     : QMainWindow(parent),
@@ -80,8 +50,8 @@ void TfMain::buildFrame() {
     auto* outer = new QVBoxLayout(central);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
-    m_barLabels[0] = makeBarLabel(central, "lbToolBarCaption");
-    outer->addWidget(m_barLabels[0]);
+    m_toolBarCaption = makeBarLabel(central, "lbToolBarCaption");
+    outer->addWidget(m_toolBarCaption);
     auto* row = new QHBoxLayout();
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
@@ -198,12 +168,17 @@ void TfMain::buildToolBar() {
             HideToTray();
         });
     });
+    connect(m_tbbOnOff, &QToolButton::clicked, this,
+            [this] { guard([this] { tbbOnOffClick(); }); });
+    connect(m_tbbChState, &QToolButton::clicked, this,
+            [this] { guard([this] { tbbChStateClick(); }); });
+    connect(m_tbbONOFFPM2, &QAction::triggered, this,
+            [this] { guard([this] { tbbONOFFPM2Click(); }); });
     for (QToolButton* b : {m_tbbOnOff, m_tbbChState, m_bOK}) watchHover(b, false);
 }
 
 void TfMain::buildPages() {
-    const char* sheets[5] = {"pageAdvThemes", "TabSheet2", "TabSheet3", "TabSheet1",
-                             "TabSheet4"};
+    const char* sheets[5] = {"pageAdvThemes", "TabSheet2", "TabSheet3", "TabSheet1", "TabSheet4"};
     const char* articles[5] = {"p1articlelabel", "p2articlelabel", "p3articlelabel",
                                "p4articlelabel", "prepalabel"};
     for (int i = 0; i < 5; ++i) {
@@ -216,27 +191,9 @@ void TfMain::buildPages() {
         layout->addWidget(m_articleLabels[i]);
         m_pageControl->addWidget(page);
     }
-    // Page 0: the theme library. Its tool bar and commands come with the library itself.
-    {
-        QWidget* page = m_pageControl->widget(0);
-        m_barLabels[1] = makeBarLabel(page, "lbThemeBarCaption");
-        page->layout()->addWidget(m_barLabels[1]);
-        m_lvAdvanc = makeReportView(page, "lvAdvanc");
-        page->layout()->addWidget(m_lvAdvanc);
-    }
-    // Page 1: the image lists and the pictures of the selected one.
-    {
-        QWidget* page = m_pageControl->widget(1);
-        m_barLabels[2] = makeBarLabel(page, "lbListBarCaption");
-        page->layout()->addWidget(m_barLabels[2]);
-        m_articleLabels[5] = makeArticleLabel(page, "p22articlelabel");
-        page->layout()->addWidget(m_articleLabels[5]);
-        m_lvILists = makeReportView(page, "lvILists");
-        page->layout()->addWidget(m_lvILists);
-        m_articleLabels[6] = makeArticleLabel(page, "p23articlelabel");
-        page->layout()->addWidget(m_articleLabels[6]);
-        static_cast<QVBoxLayout*>(page->layout())->addStretch(1);
-    }
+    m_themePage = new ThemeLibraryPage(*this, m_pageControl->widget(0));
+    m_listPage = new ImageListPage(*this, m_pageControl->widget(1));
+    m_pages = {m_themePage, m_listPage};
     buildOptionsPage(m_pageControl->widget(2));
     static_cast<QVBoxLayout*>(m_pageControl->widget(3)->layout())->addStretch(1);
     static_cast<QVBoxLayout*>(m_pageControl->widget(4)->layout())->addStretch(1);
@@ -331,9 +288,10 @@ void TfMain::buildTimers() {
     m_timer[0]->setInterval(1000);
     connect(m_timer[0], &QTimer::timeout, this, [this] { guard([this] { Timer1Timer(); }); });
     m_timer[0]->start();
+    connect(m_timer[2], &QTimer::timeout, this, [this] { guard([this] { Timer3Timer(); }); });
+    connect(m_timer[3], &QTimer::timeout, this, [this] { guard([this] { Timer4Timer(); }); });
     m_timer[1]->setInterval(200);
     m_timer[1]->start();  // the picture preview's title comes with the pictures view
-    // Timer3 and Timer4 drive the rotations; they are armed by FormCreate.
 }
 
 void TfMain::buildTray() {
@@ -375,16 +333,21 @@ void TfMain::FormCreate() {
     m_tbbONOFFPM00->setObjectName(QStringLiteral("tbbONOFFPM00"));
     m_tbbONOFFPM01 = m_tbbONOFFPM1->addAction(QString());
     m_tbbONOFFPM01->setObjectName(QStringLiteral("tbbONOFFPM01"));
+    connect(m_tbbONOFFPM00, &QAction::triggered, this,
+            [this] { guard([this] { tbbONOFFPM00Click(); }); });
+    connect(m_tbbONOFFPM01, &QAction::triggered, this,
+            [this] { guard([this] { tbbONOFFPM01Click(); }); });
     // 6. Texts.
     m_language.Load(m_settings.options.LanguageFileName);
     ApplyLanguage();
     // 7, 8. Tool-bar and page images.
     updateOnOffControls();
-    // 9-13. The theme library, the image lists and the pictures view are filled by their
-    // pages as they join the window.
+    // 9-13. The pages fill their views.
+    for (MainWindowPage* page : m_pages) page->formCreate();
     // 14. Rotation timers.
     armRotationTimers();
-    // 15. Showing the saved content on the desktop comes with the desktop commands.
+    // 15. The saved content goes on the desktop.
+    showSavedContent();
 }
 
 void TfMain::updateOnOffControls() {

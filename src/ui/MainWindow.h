@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QSystemTrayIcon>
 #include <functional>
 #include <string>
@@ -25,9 +24,16 @@ namespace velluma {
 
 struct Platform;
 struct Settings;
+struct ThemeContext;
 class TRAgent;
 class RadioGroup;
 class TfAbout;
+class MainWindowPage;
+class ThemeLibraryPage;
+class ImageListPage;
+class ThemeList;
+class ListLibrary;
+class PictureView;
 
 /// Everything the main window works with, owned by the program for the whole run.
 struct AppContext {
@@ -35,6 +41,7 @@ struct AppContext {
     Settings& settings;
     std::vector<TMLang>& languages;
     TRAgent& agent;
+    ThemeContext& themes;
 };
 
 /// The main window: page selector, the five pages, tool bar, status bar, timers, the tray
@@ -46,6 +53,40 @@ public:
     ~TfMain() override;
 
     TLanguage& language() { return m_language; }
+    Platform& platform() { return m_platform; }
+    Settings& settings() { return m_settings; }
+    const Settings& settings() const { return m_settings; }
+    ThemeContext& themes() { return m_context.themes; }
+    TRAgent& agent() { return m_context.agent; }
+    /// The current language's text of a key.
+    QString text(const char* section, const char* key) const;
+
+    ThemeLibraryPage* themePage() const { return m_themePage; }
+    ImageListPage* listPage() const { return m_listPage; }
+    /// The rows the rotations choose from; null while the page that shows them is missing.
+    ThemeList* themeList() const;
+    ListLibrary* listLibrary() const;
+    PictureView* pictureView() const;
+
+    /// Shows the hint of a tool button in status panel 0 while the mouse is over it.
+    void watchHover(QWidget* control, bool selector = false);
+    /// A command's own message in status panel 0; the periodic refresh leaves it alone.
+    void showStatusMessage(const QString& message);
+    /// Presses a page-selector button by Tag (0 ... 3).
+    void pressSelector(int tag);
+
+    // Desktop state and rotation.
+    void tbbOnOffClick();
+    void tbbONOFFPM00Click();
+    void tbbONOFFPM01Click();
+    void tbbONOFFPM2Click();
+    void tbbChStateClick();
+    void ChooseNextTheme();
+    void ChooseNextPicture();
+    void Timer3Timer();
+    void Timer4Timer();
+    /// Puts cImg on the desktop (an empty path clears the wallpaper).
+    void showPicture(const std::string& path);
 
     // Window events and commands, by their established names.
     void FormShow();
@@ -109,9 +150,9 @@ private:
     void applyStartupShortcut();
     void hoverEnter(QObject* control, bool selector);
     void hoverLeave();
-    void watchHover(QWidget* control, bool selector);
     void setStatusPanel(int index, const QString& text);
-    QString text(const char* section, const char* key) const;
+    void showSavedContent();
+    std::string helpFilePath() const;
 
     AppContext& m_context;
     Platform& m_platform;
@@ -126,10 +167,11 @@ private:
     QToolButton* m_selector[5] = {};  // b5, b4, b3, b2, b1 (Tag order)
     QLabel* m_selectorLabel[5] = {};  // lb1 ... lb5
     QStackedWidget* m_pageControl = nullptr;
-    QTreeWidget* m_lvAdvanc = nullptr;
-    QTreeWidget* m_lvILists = nullptr;
-    QLabel* m_barLabels[3] = {};
-    QLabel* m_articleLabels[7] = {};
+    QLabel* m_toolBarCaption = nullptr;
+    QLabel* m_articleLabels[5] = {};
+    std::vector<MainWindowPage*> m_pages;  // in page order; pages without one are missing
+    ThemeLibraryPage* m_themePage = nullptr;
+    ImageListPage* m_listPage = nullptr;
 
     // Tool bar.
     QToolButton* m_tbbOnOff = nullptr;
@@ -170,7 +212,7 @@ private:
     std::vector<QAction*> m_commandItems;  // the nine command items, menu order
     std::vector<QAction*> m_languageItems;
 
-    QPointer<TfAbout> m_about;
+    TfAbout* m_about = nullptr;  // a child of the window
 };
 
 }  // namespace velluma

@@ -21,6 +21,7 @@
 #include "ui/About.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainWindow.h"
+#include "ui/MainWindowPage.h"
 #include "ui/RadioGroup.h"
 
 namespace velluma {
@@ -53,7 +54,9 @@ QString TfMain::text(const char* section, const char* key) const {
     return QString::fromStdString(m_language.text(section, key));
 }
 
-bool TfMain::hasTray() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool TfMain::hasTray() const {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 void TfMain::setStatusPanel(int index, const QString& value) {
     m_statusPanel[index]->setText(value);
@@ -109,12 +112,7 @@ void TfMain::resizeEvent(QResizeEvent* event) {
 
 void TfMain::FormResize() {
     const int w = width();
-    const int advanc[3] = {150, 100, 253};
-    const int lists[3] = {150, 100, 250};
-    for (int c = 0; c < 3; ++c) {
-        m_lvAdvanc->header()->resizeSection(c, w * advanc[c] / 620);
-        m_lvILists->header()->resizeSection(c, w * lists[c] / 620);
-    }
+    for (MainWindowPage* page : m_pages) page->formResize(w);
     const int panels[3] = {320, 150, 150};
     for (int i = 0; i < 3; ++i) m_statusPanel[i]->setFixedWidth(w * panels[i] / 620);
     m_filler->setFixedWidth(std::max(0, w - 190));
@@ -158,13 +156,38 @@ void TfMain::b5Click(QObject* sender) {
     if (m_hintMark == 0) UpdateStatusBar();
 }
 
+std::string TfMain::helpFilePath() const {
+    return programPath(m_settings.ProgramFolder, m_language.HelpFile());
+}
+
 void TfMain::OpenHelpFile() {
-    const std::string path = programPath(m_settings.ProgramFolder, m_language.HelpFile());
-    if (m_platform.shell->open(path, ShowMode::Show) == kShellFileNotFound)
+    if (m_platform.shell->open(helpFilePath(), ShowMode::Show) == kShellFileNotFound)
         m_platform.messageBoxes->show("Help file not found", "Tivora 2.00", MessageIcon::Error);
 }
 
-void TfMain::OpenDisplaySettings() { m_platform.shell->openDisplaySettings(); }
+void TfMain::OpenDisplaySettings() {
+    m_platform.shell->openDisplaySettings();
+}
+
+void TfMain::showStatusMessage(const QString& message) {
+    m_hintMark = 1;
+    setStatusPanel(0, message);
+}
+
+void TfMain::pressSelector(int tag) {
+    m_selector[tag]->click();
+}
+
+// The pages provide these as they implement their rows.
+ThemeList* TfMain::themeList() const {
+    return nullptr;
+}
+ListLibrary* TfMain::listLibrary() const {
+    return nullptr;
+}
+PictureView* TfMain::pictureView() const {
+    return nullptr;
+}
 
 void TfMain::watchHover(QWidget* control, bool selector) {
     control->setProperty("selectorButton", selector);
@@ -200,21 +223,14 @@ void TfMain::Timer1Timer() {
 
 void TfMain::UpdateStatusBar() {
     const Settings& s = m_settings;
-    setStatusPanel(1, s.options.state == 0 ? text("STATUS_BAR", "msg8")
-                                           : text("STATUS_BAR", "msg9"));
+    setStatusPanel(1,
+                   s.options.state == 0 ? text("STATUS_BAR", "msg8") : text("STATUS_BAR", "msg9"));
     QString panel0;
     switch (m_pageControl->currentIndex()) {
         case 0:
-            panel0 = text("STATUS_BAR", "msg0") + QStringLiteral(": ") +
-                     QString::number(m_lvAdvanc->topLevelItemCount()) + QStringLiteral("   ") +
-                     text("STATUS_BAR", "msg1") + QStringLiteral(": ../advThemes/") +
-                     QString::fromStdString(fileNamePart(s.cadvTheme));
-            break;
         case 1:
-            panel0 = text("STATUS_BAR", "msg4") + QStringLiteral(": ") +
-                     QString::number(m_lvILists->topLevelItemCount()) + QStringLiteral("   ") +
-                     text("STATUS_BAR", "msg5") + QStringLiteral(": ../imgLists/") +
-                     QString::fromStdString(fileNamePart(s.cIList));
+            if (m_pageControl->currentIndex() < static_cast<int>(m_pages.size()))
+                panel0 = m_pages[m_pageControl->currentIndex()]->statusText();
             break;
         case 2:
             panel0 = m_pcOptions->currentWidget()->property("hint").toString();

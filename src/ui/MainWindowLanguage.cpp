@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 #include "ui/About.h"
 #include "ui/MainWindow.h"
+#include "ui/MainWindowPage.h"
 #include "ui/RadioGroup.h"
 
 namespace velluma {
@@ -52,9 +53,8 @@ void TfMain::ApplyLanguage() {
     m_tbbONOFFPM2->setText(literalMenuText(t("TOOL_BAR", "b0pm1")));
     if (m_tbbONOFFPM00) m_tbbONOFFPM00->setText(literalMenuText(t("TOOL_BAR", "b0pm00")));
     if (m_tbbONOFFPM01) m_tbbONOFFPM01->setText(literalMenuText(t("TOOL_BAR", "b0pm01")));
+    m_toolBarCaption->setText(QStringLiteral("  ") + t("BUTTONS_CAPTIONS", "bc0"));
     for (int i = 0; i < 3; ++i) {
-        const std::string bc = "bc" + std::to_string(i);
-        m_barLabels[i]->setText(QStringLiteral("  ") + t("BUTTONS_CAPTIONS", bc.c_str()));
         const std::string m = "m" + std::to_string(i);
         m_pmtryIconItem[i]->setText(literalMenuText(t("TRYICON_POPUPMENU", m.c_str())));
     }
@@ -64,23 +64,16 @@ void TfMain::ApplyLanguage() {
         const std::string hint = "hint" + std::to_string(tag);
         m_selector[tag]->setToolTip(t("BUTTONLIST_CAPTIONS", hint.c_str()));
     }
-    const char* articleKeys[7] = {"p0", "p1", "p2", "p3", "p4", "p5", "p6"};
-    for (int i = 0; i < 7; ++i) {
-        const QString closing = i == 5 ? QStringLiteral(" ::") : QStringLiteral("::");
+    const char* articleKeys[5] = {"p0", "p1", "p2", "p3", "p4"};
+    for (int i = 0; i < 5; ++i)
         m_articleLabels[i]->setText(QStringLiteral(":: ") + t("PAGES_ARTICLES", articleKeys[i]) +
-                                    closing);
-    }
-    for (int c = 0; c < 3; ++c) {
-        const std::string adv = "lvcolumn" + std::to_string(c);
-        m_lvAdvanc->headerItem()->setText(c, t("PAGE_QUILLORY", adv.c_str()));
-        const std::string lists = "lvilistscolumn" + std::to_string(c);
-        m_lvILists->headerItem()->setText(c, t("PAGE_IMAGE_LISTS", lists.c_str()));
-    }
+                                    QStringLiteral("::"));
+    for (MainWindowPage* page : m_pages) page->applyLanguage();
     // The options page.
     for (int i = 0; i < 3; ++i) {
         const std::string n = std::to_string(i);
-        m_pcOptions->setTabText(i, t("PAGE_OPTIONS", ("caption" + n).c_str()) +
-                                       QStringLiteral("  "));
+        m_pcOptions->setTabText(i,
+                                t("PAGE_OPTIONS", ("caption" + n).c_str()) + QStringLiteral("  "));
         m_pcOptions->widget(i)->setProperty("hint", t("PAGE_OPTIONS", ("hint" + n).c_str()));
         m_pcOptions->setTabToolTip(i, t("PAGE_OPTIONS", ("hint" + n).c_str()));
         m_lbOp[i]->setText(QStringLiteral(".:") + t("PAGE_OPTIONS", ("lb" + n).c_str()) +
@@ -132,8 +125,8 @@ void TfMain::buildMainMenu() {
         for (const TMLang& lang : m_context.languages) {
             QIcon flag;
             if (!lang.Flag.isNull()) flag = QIcon(QPixmap::fromImage(lang.Flag));
-            QAction* item = m_mainMenus[2]->addAction(flag, literalMenuText(
-                                                                QString::fromStdString(lang.Name)));
+            QAction* item =
+                m_mainMenus[2]->addAction(flag, literalMenuText(QString::fromStdString(lang.Name)));
             item->setCheckable(true);
             item->setIconVisibleInMenu(true);
             connect(item, &QAction::triggered, this,

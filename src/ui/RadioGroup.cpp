@@ -34,9 +34,13 @@ void RadioGroup::setItems(const QStringList& items) {
     }
 }
 
-int RadioGroup::itemCount() const { return static_cast<int>(m_group->buttons().size()); }
+int RadioGroup::itemCount() const {
+    return static_cast<int>(m_group->buttons().size());
+}
 
-int RadioGroup::itemIndex() const { return m_group->checkedId(); }
+int RadioGroup::itemIndex() const {
+    return m_group->checkedId();
+}
 
 void RadioGroup::setItemIndex(int index) {
     if (QAbstractButton* b = m_group->button(index)) {
@@ -52,6 +56,8 @@ void RadioGroup::setItemIndex(int index) {
     }
 }
 
-QAbstractButton* RadioGroup::button(int index) const { return m_group->button(index); }
+QAbstractButton* RadioGroup::button(int index) const {
+    return m_group->button(index);
+}
 
 }  // namespace velluma

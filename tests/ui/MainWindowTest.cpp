@@ -17,6 +17,7 @@
 #include "core/ResolutionAgent.h"
 #include "support/TempFolder.h"
 #include "support/TestPlatform.h"
+#include "themes/ThemeContext.h"
 #include "ui/About.h"
 #include "ui/MainWindow.h"
 
@@ -51,7 +52,9 @@ protected:
         settings = ReadSettings(*platform.registry, folder.path());
         settings.options.LanguageFileName = folder.file("Languages/alpha.lng");
         agent = std::make_unique<TRAgent>(*platform.screen);
-        context = std::make_unique<AppContext>(AppContext{platform, settings, languages, *agent});
+        themes = std::make_unique<ThemeContext>(MakeThemeContext(platform, folder.path()));
+        context = std::make_unique<AppContext>(
+            AppContext{platform, settings, languages, *agent, *themes});
         window = std::make_unique<TfMain>(*context);
     }
 
@@ -67,8 +70,7 @@ protected:
     }
     int page() { return child<QStackedWidget>("PageControl")->currentIndex(); }
     QString panel(int i) {
-        return child<QLabel>(QStringLiteral("StatusPanel%1").arg(i).toLatin1().constData())
-            ->text();
+        return child<QLabel>(QStringLiteral("StatusPanel%1").arg(i).toLatin1().constData())->text();
     }
     QAction* menuItem(int tag) {
         return window->findChild<QAction*>(QStringLiteral("MainMenuItem%1").arg(tag));
@@ -79,6 +81,7 @@ protected:
     Settings settings;
     std::vector<TMLang> languages;
     std::unique_ptr<TRAgent> agent;
+    std::unique_ptr<ThemeContext> themes;
     std::unique_ptr<AppContext> context;
     std::unique_ptr<TfMain> window;
 };

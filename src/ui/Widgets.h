@@ -1,0 +1,16 @@
+#pragma once
+
+class QLabel;
+class QTreeWidget;
+class QWidget;
+
+namespace velluma {
+
+/// A page title (":: text::") on the program's gradient.
+QLabel* makeArticleLabel(QWidget* parent, const char* name);
+/// A thin caption bar above a list or under the tool bar.
+QLabel* makeBarLabel(QWidget* parent, const char* name);
+/// A list view in report style: columns, whole-row selection, no tree decoration.
+QTreeWidget* makeReportView(QWidget* parent, const char* name, int columns);
+
+}  // namespace velluma
