@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -259,7 +261,69 @@ void TfMain::buildOptionsPage(QWidget* page) {
     sheetLayout[1]->addWidget(m_gbTime);
     sheetLayout[1]->addStretch(1);
     connect(m_rg1, &RadioGroup::changed, this, [this] { guard([this] { rg1Change(); }); });
+    auto* slideShow = new QWidget(m_pcOptions->widget(2));
+    slideShow->setObjectName(QStringLiteral("tsSlSArea"));
+    slideShow->setMinimumSize(510, 285);
+    sheetLayout[2]->addWidget(slideShow);
     sheetLayout[2]->addStretch(1);
+    buildSlideShowSheet(slideShow);
+}
+
+// Controls at their design positions below the sheet's title strip.
+void TfMain::buildSlideShowSheet(QWidget* area) {
+    auto place = [](QWidget* w, const char* name, int x, int y, int width, int height) {
+        w->setObjectName(QString::fromLatin1(name));
+        w->setGeometry(x, y - 24, width, height);
+    };
+    m_rg11 = new RadioGroup(area);
+    place(m_rg11, "rg11", 0, 24, 185, 105);
+    m_rg12 = new RadioGroup(area);
+    place(m_rg12, "rg12", 0, 133, 185, 70);
+    m_gb1 = new QGroupBox(area);
+    place(m_gb1, "gb1", 0, 208, 185, 70);
+    m_semin1 = new QSpinBox(m_gb1);
+    m_semin1->setObjectName(QStringLiteral("semin1"));
+    m_semin1->setRange(1, 1440);
+    m_semin1->setGeometry(10, 24, 45, 22);
+    m_lbmin1 = new QLabel(m_gb1);
+    m_lbmin1->setObjectName(QStringLiteral("lbmin1"));
+    m_lbmin1->setGeometry(58, 27, 36, 16);
+    m_sesec2 = new QSpinBox(m_gb1);
+    m_sesec2->setObjectName(QStringLiteral("sesec2"));
+    m_sesec2->setRange(0, 59);
+    m_sesec2->setGeometry(96, 24, 45, 22);
+    m_lbsec1 = new QLabel(m_gb1);
+    m_lbsec1->setObjectName(QStringLiteral("lbsec1"));
+    m_lbsec1->setGeometry(144, 27, 38, 16);
+    m_rg13 = new RadioGroup(area);
+    place(m_rg13, "rg13", 192, 24, 313, 253);
+    m_rg13->setItemSpacing(70);
+    // The group's own controls lie over rg13, under its second item.
+    m_cb1 = new QComboBox(area);
+    place(m_cb1, "cb1", 217, 88, 120, 22);
+    for (int i = 0; i < 3; ++i) {
+        m_plb[i] = new QLabel(area);
+        m_plb[i]->setObjectName(QStringLiteral("plb%1").arg(i + 1));
+    }
+    place(m_plb[0], "plb1", 216, 160, 240, 16);
+    m_tb1 = new QSlider(Qt::Horizontal, area);
+    place(m_tb1, "tb1", 217, 176, 240, 25);
+    m_tb1->setRange(0, 5);
+    m_tb1->setTickPosition(QSlider::TicksBelow);
+    m_tb1->setPageStep(1);
+    place(m_plb[1], "plb2", 216, 208, 121, 16);
+    m_cb2 = new QComboBox(area);
+    place(m_cb2, "cb2", 217, 224, 120, 22);
+    place(m_plb[2], "plb3", 216, 252, 249, 16);
+    for (QWidget* w : {static_cast<QWidget*>(m_cb1), static_cast<QWidget*>(m_plb[0]),
+                       static_cast<QWidget*>(m_tb1), static_cast<QWidget*>(m_plb[1]),
+                       static_cast<QWidget*>(m_cb2), static_cast<QWidget*>(m_plb[2])})
+        w->raise();
+
+    for (RadioGroup* g : {m_rg11, m_rg13})
+        connect(g, &RadioGroup::changed, this, [this] { guard([this] { rg1Change(); }); });
+    connect(m_tb1, &QSlider::valueChanged, this, [this] { guard([this] { tb1Change(); }); });
+    connect(m_cb2, &QComboBox::activated, this, [this] { guard([this] { cb2Change(); }); });
 }
 
 void TfMain::buildStatusBar() {

@@ -19,6 +19,8 @@ class QTreeWidget;
 class QCheckBox;
 class QSpinBox;
 class QGroupBox;
+class QComboBox;
+class QSlider;
 
 namespace velluma {
 
@@ -104,6 +106,8 @@ public:
     void LangItemClick(QAction* item);
     void OtherItemClick(QAction* item);
     void rg1Change();
+    void tb1Change();
+    void cb2Change();
     void OpenHelpFile();
     void OpenDisplaySettings();
 
@@ -141,6 +145,7 @@ private:
     void buildToolBar();
     void buildPages();
     void buildOptionsPage(QWidget* page);
+    void buildSlideShowSheet(QWidget* sheet);
     void buildStatusBar();
     void buildTimers();
     void buildTray();
@@ -202,6 +207,18 @@ private:
     QSpinBox* m_seSec = nullptr;
     QLabel* m_lbmin = nullptr;
     QLabel* m_lbSec = nullptr;
+    RadioGroup* m_rg11 = nullptr;
+    RadioGroup* m_rg12 = nullptr;
+    RadioGroup* m_rg13 = nullptr;
+    QGroupBox* m_gb1 = nullptr;
+    QSpinBox* m_semin1 = nullptr;
+    QSpinBox* m_sesec2 = nullptr;
+    QLabel* m_lbmin1 = nullptr;
+    QLabel* m_lbsec1 = nullptr;
+    QComboBox* m_cb1 = nullptr;
+    QComboBox* m_cb2 = nullptr;
+    QSlider* m_tb1 = nullptr;
+    QLabel* m_plb[3] = {};
 
     // Tray and menus.
     QSystemTrayIcon* m_trayIcon = nullptr;

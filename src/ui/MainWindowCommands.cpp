@@ -2,10 +2,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -291,6 +293,27 @@ void TfMain::SettingsToControls() {
     m_gbTime->setEnabled(advTime);
     m_seMin->setEnabled(advTime);
     m_seSec->setEnabled(advTime);
+    {
+        const QSignalBlocker b11(m_rg11), b13(m_rg13), btb(m_tb1);
+        m_rg11->setItemIndex(o.ilChType);
+        m_rg13->setItemIndex(o.ilShowType);
+        m_tb1->setValue(o.LastPos);
+    }
+    m_rg12->setItemIndex(o.ilRandOrOrder);
+    m_semin1->setValue(o.ilMin);
+    m_sesec2->setValue(o.ilSec);
+    m_cb1->setCurrentIndex(o.ilDisplType < m_cb1->count() ? o.ilDisplType : -1);
+    m_cb2->setCurrentIndex(o.LastPos < 6 && o.GroupDisplay[o.LastPos] < m_cb2->count()
+                               ? o.GroupDisplay[o.LastPos]
+                               : -1);
+    m_rg12->setEnabled(o.ilChType > 0);
+    const bool ilTime = o.ilChType == 2;
+    m_gb1->setEnabled(ilTime);
+    m_semin1->setEnabled(ilTime);
+    m_sesec2->setEnabled(ilTime);
+    m_cb1->setEnabled(o.ilShowType == 0);
+    m_tb1->setEnabled(o.ilShowType != 0);
+    m_cb2->setEnabled(o.ilShowType != 0);
     if (m_hintMark == 0) UpdateStatusBar();
 }
 
@@ -303,6 +326,13 @@ void TfMain::ControlsToSettings() {
     o.advRandOrOrder = static_cast<std::uint8_t>(m_rg2->itemIndex());
     o.advMin = m_seMin->value();
     o.AdvSec = static_cast<std::uint8_t>(m_seSec->value());
+    o.ilChType = static_cast<std::uint8_t>(m_rg11->itemIndex());
+    o.ilRandOrOrder = static_cast<std::uint8_t>(m_rg12->itemIndex());
+    o.ilMin = m_semin1->value();
+    o.ilSec = static_cast<std::uint8_t>(m_sesec2->value());
+    o.ilShowType = static_cast<std::uint8_t>(m_rg13->itemIndex());
+    o.ilDisplType = static_cast<std::uint8_t>(m_cb1->currentIndex());
+    o.LastPos = static_cast<std::uint8_t>(m_tb1->value());
     o.GroupDisplay = o.GroupDisplayEdit;
     applyStartupShortcut();
     armRotationTimers();
@@ -314,6 +344,37 @@ void TfMain::rg1Change() {
     m_gbTime->setEnabled(adv == 2);
     m_seMin->setEnabled(adv == 2);
     m_seSec->setEnabled(adv == 2);
+    const int il = m_rg11->itemIndex();
+    m_rg12->setEnabled(il > 0);
+    m_gb1->setEnabled(il == 2);
+    m_semin1->setEnabled(il == 2);
+    m_sesec2->setEnabled(il == 2);
+    const bool oneMode = m_rg13->itemIndex() == 0;
+    m_cb1->setEnabled(oneMode);
+    m_tb1->setEnabled(!oneMode);
+    m_cb2->setEnabled(!oneMode);
+}
+
+void TfMain::tb1Change() {
+    const int p = m_tb1->value();
+    const QString t = text("PAGE_OPTIONS", "tsIllb0");
+    static const char* const kRanges[6][2] = {
+        {"100x75 > ", ""},
+        {"100x75 <= ", " < 200x155"},
+        {"200x150 <= ", " < 400x300"},
+        {"400x300 <= ", " < 800x600"},
+        {"800x600 <= ", " < 1024x768"},
+        {"", " => 1024x768"},
+    };
+    m_plb[0]->setText(QString::fromLatin1(kRanges[p][0]) + t + QString::fromLatin1(kRanges[p][1]));
+    const std::uint8_t mode = m_settings.options.GroupDisplayEdit[static_cast<std::size_t>(p)];
+    const QSignalBlocker block(m_cb2);
+    m_cb2->setCurrentIndex(mode < m_cb2->count() ? mode : -1);
+}
+
+void TfMain::cb2Change() {
+    m_settings.options.GroupDisplayEdit[static_cast<std::size_t>(m_tb1->value())] =
+        static_cast<std::uint8_t>(m_cb2->currentIndex());
 }
 
 void TfMain::applyStartupShortcut() {

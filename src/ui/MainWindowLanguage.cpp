@@ -1,9 +1,11 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
@@ -90,6 +92,27 @@ void TfMain::ApplyLanguage() {
     m_rg1->setItems({t("PAGE_OPTIONS", "tsAdvrgitem0"), t("PAGE_OPTIONS", "tsAdvrgitem1"),
                      t("PAGE_OPTIONS", "tsAdvrgitem2")});
     m_rg2->setItems({t("PAGE_OPTIONS", "tsAdvrgitem3"), t("PAGE_OPTIONS", "tsAdvrgitem4")});
+    m_rg11->setTitle(t("PAGE_OPTIONS", "tsILrg11"));
+    m_rg11->setItems({t("PAGE_OPTIONS", "tsAdvrgitem0"), t("PAGE_OPTIONS", "tsAdvrgitem1"),
+                      t("PAGE_OPTIONS", "tsAdvrgitem2")});
+    m_rg12->setTitle(t("PAGE_OPTIONS", "tsAdvrg1"));
+    m_rg12->setItems({t("PAGE_OPTIONS", "tsAdvrgitem3"), t("PAGE_OPTIONS", "tsAdvrgitem4")});
+    m_gb1->setTitle(t("PAGE_OPTIONS", "tsAdvgbTime"));
+    m_lbmin1->setText(t("PAGE_OPTIONS", "tsAdvlb0"));
+    m_lbsec1->setText(t("PAGE_OPTIONS", "tsAdvlb1"));
+    m_rg13->setTitle(t("PAGE_OPTIONS", "tsILrg13"));
+    m_rg13->setItems({t("PAGE_OPTIONS", "tsILrg13item0"), t("PAGE_OPTIONS", "tsILrg13item1")});
+    const QStringList modes = {t("PAGE_OPTIONS", "cbitem0"), t("PAGE_OPTIONS", "cbitem1"),
+                               t("PAGE_OPTIONS", "cbitem2")};
+    for (QComboBox* box : {m_cb1, m_cb2}) {
+        const QSignalBlocker block(box);
+        const int keep = box->currentIndex();
+        box->clear();
+        box->addItems(modes);
+        box->setCurrentIndex(keep);
+    }
+    m_plb[1]->setText(t("PAGE_OPTIONS", "tsIllb1"));
+    tb1Change();
     // 4. Page indexes of the selector buttons.
     for (int tag = 0; tag < 5; ++tag) m_selector[tag]->setProperty("Tag", tag);
     // 9. The About window.

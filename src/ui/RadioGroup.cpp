@@ -25,6 +25,11 @@ void RadioGroup::setItems(const QStringList& items) {
     for (int i = 0; i < items.size(); ++i) {
         auto* b = new QRadioButton(items[i], this);
         b->setObjectName(objectName() + QStringLiteral("_item%1").arg(i));
+        if (m_itemHeight > 0) {
+            b->setFixedHeight(m_itemHeight);
+            b->setStyleSheet(
+                QStringLiteral("QRadioButton { padding-bottom: %1px; }").arg(m_itemHeight - 20));
+        }
         m_group->addButton(b, i);
         m_layout->addWidget(b);
     }
@@ -32,6 +37,11 @@ void RadioGroup::setItems(const QStringList& items) {
         const QSignalBlocker block(m_group);
         m_group->button(keep)->setChecked(true);
     }
+}
+
+void RadioGroup::setItemSpacing(int height) {
+    m_itemHeight = height;
+    m_layout->setAlignment(Qt::AlignTop);
 }
 
 int RadioGroup::itemCount() const {

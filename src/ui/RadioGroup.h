@@ -18,6 +18,8 @@ public:
     /// Replaces the items; the selected index stays when it still exists.
     void setItems(const QStringList& items);
     int itemCount() const;
+    /// Fixed height of each item (0: natural height).
+    void setItemSpacing(int height);
     int itemIndex() const;
     void setItemIndex(int index);
     /// The radio button of an item, for tests and focus.
@@ -30,6 +32,7 @@ Q_SIGNALS:
 private:
     QButtonGroup* m_group;
     QVBoxLayout* m_layout;
+    int m_itemHeight = 0;
 };
 
 }  // namespace velluma
