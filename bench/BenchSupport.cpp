@@ -10,6 +10,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <optional>
 #include <random>
 #include <stdexcept>
 
@@ -169,7 +170,9 @@ BenchProgram::~BenchProgram() = default;
 
 int RunWithRatios(int argc, char** argv, const std::vector<RatioGoal>& goals,
                   const std::function<void()>& first) {
-    QCoreApplication app(argc, argv);
+    // A program that needs widgets makes its QApplication before it calls this.
+    std::optional<QCoreApplication> app;
+    if (!QCoreApplication::instance()) app.emplace(argc, argv);
     if (first) first();
     // Repetitions of the measured and the reference run interleaved, so that a neighbour's
     // load on the shared machine falls on both alike.

@@ -55,9 +55,9 @@ struct RatioGoal {
     double goal;
 };
 
-/// Creates the application object, runs first (may be empty), then the benchmarks, and
-/// prints each ratio (best repetition against best repetition) and whether it meets its
-/// goal. Returns the process's exit code.
+/// Creates the application object (unless the caller has made one), runs first (may be
+/// empty), then the benchmarks, and prints each ratio (best repetition against best
+/// repetition) and whether it meets its goal. Returns the process's exit code.
 int RunWithRatios(int argc, char** argv, const std::vector<RatioGoal>& goals,
                   const std::function<void()>& first = {});
 

@@ -8,7 +8,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libzip-dev zlib1g-dev libjpeg-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth fonts-dejavu-core xdotool trayer
+    xvfb xauth fonts-dejavu-core xdotool trayer clang libclang-rt-14-dev
+    dbus-daemon dbus-bin libglib2.0-dev libxcb1-dev gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common xfconf qt6-declarative-dev
 )
 
 missing=()

@@ -4,6 +4,8 @@
 
 #include "platform/ActiveDesktop.h"
 #include "platform/Clock.h"
+#include "platform/ColourDialog.h"
+#include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Registry.h"
 #include "platform/Screen.h"
@@ -22,6 +24,8 @@ struct Platform {
     std::unique_ptr<Screen> screen;
     std::unique_ptr<Clock> clock;
     std::unique_ptr<MessageBoxes> messageBoxes;
+    std::unique_ptr<FileDialogs> fileDialogs;
+    std::unique_ptr<ColourDialog> colourDialog;
 };
 
 }  // namespace velluma

@@ -1,12 +1,17 @@
 #include "platform/PlatformFactory.h"
 
+#include <QGuiApplication>
+
+#include "platform/posix/DesktopDetection.h"
 #include "platform/posix/DesktopShell.h"
+#include "platform/posix/DesktopWallpaper.h"
 #include "platform/posix/EmulatedActiveDesktop.h"
 #include "platform/posix/FileRegistry.h"
 #include "platform/posix/MonotonicClock.h"
+#include "platform/posix/QtColourDialog.h"
+#include "platform/posix/QtFileDialogs.h"
 #include "platform/posix/QtMessageBoxes.h"
 #include "platform/posix/QtScreen.h"
-#include "platform/posix/RegistryWallpaperRefresh.h"
 
 namespace velluma {
 
@@ -14,11 +19,24 @@ Platform makeSystemPlatform(const std::string& programFolder) {
     Platform p;
     p.registry = std::make_unique<FileRegistry>(programFolder + "/registry");
     p.activeDesktop = std::make_unique<EmulatedActiveDesktop>(*p.registry);
-    p.wallpaperRefresh = std::make_unique<RegistryWallpaperRefresh>(*p.registry);
-    p.shell = std::make_unique<DesktopShell>();
     p.screen = std::make_unique<QtScreen>();
     p.clock = std::make_unique<MonotonicClock>();
     p.messageBoxes = std::make_unique<QtMessageBoxes>();
+
+    // The running desktop, and the user's own background taken from it before anything
+    // reads or changes the desktop values.
+    const DesktopProbe probe =
+        probeDesktop(QGuiApplication::platformName().toStdString(), {}, userRuntimeFolder());
+    const DesktopKind desktop = chooseDesktop(probe);
+    const std::string ownFolder = programFolder + "/imgLists/WorkDir";
+    auto refresh = std::make_unique<DesktopWallpaperRefresh>(
+        makeDesktopBackground(desktop, probe, ownFolder), *p.registry, *p.messageBoxes, *p.screen,
+        ownFolder);
+    refresh->takeOverDesktop();
+    p.wallpaperRefresh = std::move(refresh);
+    p.shell = std::make_unique<DesktopShell>(desktop);
+    p.fileDialogs = std::make_unique<QtFileDialogs>();
+    p.colourDialog = std::make_unique<QtColourDialog>();
     return p;
 }
 

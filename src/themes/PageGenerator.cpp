@@ -101,7 +101,7 @@ void WriteFlashBlock(std::string& file, const tTheme& theme, const std::string& 
                    "\"></embed></object>");
 }
 
-std::string IndexPageText(const BuilderPage& page, ScreenSize desktop) {
+std::string IndexPageText(const BuilderInputs& page, ScreenSize desktop) {
     const std::string colour = ColourText(page.red, page.green, page.blue);
     std::string file;
     line(file, "<html>");
@@ -164,7 +164,7 @@ std::string ResolScriptText() {
     return file;
 }
 
-std::string StyleSheetText(const BuilderPage& page) {
+std::string StyleSheetText(const BuilderInputs& page) {
     const std::string colour = ColourText(page.red, page.green, page.blue);
     // One written line: the inner breaks are single CRs.
     const std::string parts[] = {
@@ -223,7 +223,7 @@ std::string StagingFilesFolder(const std::string& programFolder, const std::stri
 }
 
 void WriteIndexPage(const std::string& programFolder, const std::string& stagingName,
-                    const BuilderPage& page, ScreenSize desktop) {
+                    const BuilderInputs& page, ScreenSize desktop) {
     writeFileAtomically(StagingFilesFolder(programFolder, stagingName) + "/index.htm",
                         IndexPageText(page, desktop));
 }
@@ -234,7 +234,7 @@ void WriteResolScript(const std::string& programFolder, const std::string& stagi
 }
 
 void WriteStyleSheet(const std::string& programFolder, const std::string& stagingName,
-                     const BuilderPage& page) {
+                     const BuilderInputs& page) {
     writeFileAtomically(StagingFilesFolder(programFolder, stagingName) + "/css.css",
                         StyleSheetText(page));
 }

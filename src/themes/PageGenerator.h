@@ -9,7 +9,7 @@
 namespace velluma {
 
 /// The theme builder page's inputs at the moment a page file is written.
-struct BuilderPage {
+struct BuilderInputs {
     std::uint8_t red = 0, green = 0, blue = 0;  // the colour box
     std::string picturePath;                    // the background picture; empty for none
     std::string moviePath;                      // the Flash movie
@@ -47,9 +47,9 @@ void WriteFlashBlock(std::string& file, const tTheme& theme, const std::string& 
                      int top, ScreenSize desktop);
 
 /// The texts of the builder's page files.
-std::string IndexPageText(const BuilderPage& page, ScreenSize desktop);
+std::string IndexPageText(const BuilderInputs& page, ScreenSize desktop);
 std::string ResolScriptText();
-std::string StyleSheetText(const BuilderPage& page);
+std::string StyleSheetText(const BuilderInputs& page);
 /// The start page "tivora.htm" of a converted bare Flash package: css is the style sheet's
 /// name and theme.Flash.BgColor the colour as theme.cfg gives it (six digits, no "#").
 std::string ConvertedStartPageText(const tTheme& theme, const std::string& movie,
@@ -62,9 +62,9 @@ std::string StagingFilesFolder(const std::string& programFolder, const std::stri
 /// Write "index.htm", "resol.js" and "css.css" into the staging folder's "Files", replacing
 /// files of the same name. Throw std::runtime_error when a file cannot be written.
 void WriteIndexPage(const std::string& programFolder, const std::string& stagingName,
-                    const BuilderPage& page, ScreenSize desktop);
+                    const BuilderInputs& page, ScreenSize desktop);
 void WriteResolScript(const std::string& programFolder, const std::string& stagingName);
 void WriteStyleSheet(const std::string& programFolder, const std::string& stagingName,
-                     const BuilderPage& page);
+                     const BuilderInputs& page);
 
 }  // namespace velluma

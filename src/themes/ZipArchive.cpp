@@ -339,12 +339,15 @@ void ZipReader::extractAll(const std::string& folder, const ExtractLimits& limit
             refuse("is stored twice");
         }
     }
-    for (const std::string& file : files) {
-        for (std::size_t slash = file.find('/'); slash != std::string::npos;
-             slash = file.find('/', slash + 1)) {
-            if (files.count(file.substr(0, slash)))
-                fail(label, "is refused: " + quoted(file.substr(0, slash)) +
-                                " is both a file and a folder");
+    // A file cannot hold another entry, be it a file or a folder.
+    for (const auto* paths : {&files, &folders}) {
+        for (const std::string& path : *paths) {
+            for (std::size_t slash = path.find('/'); slash != std::string::npos;
+                 slash = path.find('/', slash + 1)) {
+                if (files.count(path.substr(0, slash)))
+                    fail(label, "is refused: " + quoted(path.substr(0, slash)) +
+                                    " is both a file and a folder");
+            }
         }
     }
     const std::string problem = m_state->inMemory

@@ -24,9 +24,11 @@
 #include "core/Options.h"
 #include "platform/Platform.h"
 #include "ui/About.h"
+#include "ui/BuilderPage.h"
 #include "ui/Icons.h"
 #include "ui/ImageListPage.h"
 #include "ui/RadioGroup.h"
+#include "ui/ReportPage.h"
 #include "ui/ThemeLibraryPage.h"
 #include "ui/Widgets.h"
 
@@ -45,7 +47,11 @@ TfMain::TfMain(AppContext& context, QWidget* parent)
     m_about->applyTexts(m_language);
 }
 
-TfMain::~TfMain() = default;
+TfMain::~TfMain() {
+    // The pages' handlers need the whole window: the pages go before the widgets, which
+    // still send focus events while they are destroyed.
+    for (MainWindowPage* page : m_pages) delete page;
+}
 
 void TfMain::buildFrame() {
     auto* central = new QWidget(this);
@@ -195,10 +201,10 @@ void TfMain::buildPages() {
     }
     m_themePage = new ThemeLibraryPage(*this, m_pageControl->widget(0));
     m_listPage = new ImageListPage(*this, m_pageControl->widget(1));
-    m_pages = {m_themePage, m_listPage};
+    m_reportPage = new ReportPage(*this, m_pageControl->widget(4));
+    m_pages = {m_themePage, m_listPage, m_reportPage};
     buildOptionsPage(m_pageControl->widget(2));
-    static_cast<QVBoxLayout*>(m_pageControl->widget(3)->layout())->addStretch(1);
-    static_cast<QVBoxLayout*>(m_pageControl->widget(4)->layout())->addStretch(1);
+    m_pages.push_back(new BuilderPage(*this, m_pageControl->widget(3)));
 }
 
 void TfMain::buildOptionsPage(QWidget* page) {

@@ -33,6 +33,7 @@ class TfAbout;
 class MainWindowPage;
 class ThemeLibraryPage;
 class ImageListPage;
+class ReportPage;
 class ThemeList;
 class ListLibrary;
 class PictureView;
@@ -65,6 +66,7 @@ public:
 
     ThemeLibraryPage* themePage() const { return m_themePage; }
     ImageListPage* listPage() const { return m_listPage; }
+    ReportPage* reportPage() const { return m_reportPage; }
     /// The rows the rotations choose from; null while the page that shows them is missing.
     ThemeList* themeList() const;
     ListLibrary* listLibrary() const;
@@ -76,6 +78,12 @@ public:
     void showStatusMessage(const QString& message);
     /// Presses a page-selector button by Tag (0 ... 3).
     void pressSelector(int tag);
+    /// Shows a page by index (0 ... 4) without a selector button.
+    void showPage(int index);
+    /// Text in status panel 0 that the next periodic refresh replaces (no hint mark).
+    void showStatusText(const QString& text);
+    /// Clears the hint mark: the periodic refresh writes status panel 0 again.
+    void clearHintMark() { m_hintMark = 0; }
 
     // Desktop state and rotation.
     void tbbOnOffClick();
@@ -166,7 +174,6 @@ private:
     int m_hintMark = 0;
     bool m_firstShow = true;
     bool m_sessionEnding = false;
-    std::string m_reportThemeName;
 
     // Selector and pages.
     QToolButton* m_selector[5] = {};  // b5, b4, b3, b2, b1 (Tag order)
@@ -177,6 +184,7 @@ private:
     std::vector<MainWindowPage*> m_pages;  // in page order; pages without one are missing
     ThemeLibraryPage* m_themePage = nullptr;
     ImageListPage* m_listPage = nullptr;
+    ReportPage* m_reportPage = nullptr;
 
     // Tool bar.
     QToolButton* m_tbbOnOff = nullptr;

@@ -22,9 +22,13 @@
 #include "platform/Platform.h"
 #include "ui/About.h"
 #include "ui/ErrorReport.h"
+#include "ui/ImageListPage.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowPage.h"
+#include "ui/PicturesPanel.h"
 #include "ui/RadioGroup.h"
+#include "ui/ReportPage.h"
+#include "ui/ThemeLibraryPage.h"
 
 namespace velluma {
 namespace {
@@ -180,15 +184,25 @@ void TfMain::pressSelector(int tag) {
     m_selector[tag]->click();
 }
 
+void TfMain::showPage(int index) {
+    m_pageControl->setCurrentIndex(index);
+    for (int i = 0; i < 4; ++i) m_selector[i]->setChecked(i == index);
+}
+
+void TfMain::showStatusText(const QString& text) {
+    setStatusPanel(0, text);
+}
+
 // The pages provide these as they implement their rows.
 ThemeList* TfMain::themeList() const {
-    return nullptr;
+    return m_themePage ? &m_themePage->themeList() : nullptr;
 }
 ListLibrary* TfMain::listLibrary() const {
-    return nullptr;
+    return m_listPage ? &m_listPage->listLibrary() : nullptr;
 }
 PictureView* TfMain::pictureView() const {
-    return nullptr;
+    auto* pictures = findChild<PicturesPanel*>();
+    return pictures ? &pictures->pictureView() : nullptr;
 }
 
 void TfMain::watchHover(QWidget* control, bool selector) {
@@ -241,8 +255,7 @@ void TfMain::UpdateStatusBar() {
             panel0 = text("BUTTONLIST_CAPTIONS", "hint3");
             break;
         case 4:
-            panel0 = text("PAGES_ARTICLES", "p4") + QStringLiteral(":..") +
-                     QString::fromStdString(m_reportThemeName);
+            if (m_reportPage) panel0 = m_reportPage->statusText();
             break;
     }
     setStatusPanel(0, panel0);

@@ -37,6 +37,24 @@ void RecordingShell::createShortcut(const std::string& target, const std::string
     std::ofstream(linkPath) << target << "\n" << workingFolder << "\n";
 }
 
+std::vector<std::string> NextAnswerFileDialogs::getOpenFileNames(const std::string& title,
+                                                                 const std::string& filter,
+                                                                 const std::string& folder) {
+    asked.push_back({title, filter, folder});
+    if (nextAnswers.empty()) return {};
+    std::vector<std::string> answer = std::move(nextAnswers.front());
+    nextAnswers.pop_front();
+    return answer;
+}
+
+std::optional<Rgb> NextAnswerColourDialog::chooseColour(const std::string&, Rgb initial) {
+    asked.push_back(initial);
+    if (nextAnswers.empty()) return std::nullopt;
+    std::optional<Rgb> answer = nextAnswers.front();
+    nextAnswers.pop_front();
+    return answer;
+}
+
 Platform makeTestPlatform(const std::string& registryFolder) {
     Platform p;
     p.registry = std::make_unique<FileRegistry>(registryFolder);
@@ -46,6 +64,8 @@ Platform makeTestPlatform(const std::string& registryFolder) {
     p.screen = std::make_unique<FakeScreen>();
     p.clock = std::make_unique<FakeClock>();
     p.messageBoxes = std::make_unique<RecordingMessageBoxes>();
+    p.fileDialogs = std::make_unique<NextAnswerFileDialogs>();
+    p.colourDialog = std::make_unique<NextAnswerColourDialog>();
     return p;
 }
 

@@ -62,6 +62,32 @@ public:
     std::string defaultStartupFolder() override { return startupFolder; }
 };
 
+/// Answers file dialogs from a queue of next answers (none left: the user cancels) and
+/// records what each dialog was opened with.
+class NextAnswerFileDialogs final : public FileDialogs {
+public:
+    struct Asked {
+        std::string title;
+        std::string filter;
+        std::string folder;
+    };
+    std::vector<Asked> asked;
+    std::deque<std::vector<std::string>> nextAnswers;
+
+    std::vector<std::string> getOpenFileNames(const std::string& title, const std::string& filter,
+                                              const std::string& folder) override;
+};
+
+/// Answers colour dialogs from a queue of next answers (none left: the user cancels) and
+/// records the colour each dialog started from.
+class NextAnswerColourDialog final : public ColourDialog {
+public:
+    std::vector<Rgb> asked;
+    std::deque<std::optional<Rgb>> nextAnswers;
+
+    std::optional<Rgb> chooseColour(const std::string& title, Rgb initial) override;
+};
+
 /// A platform of doubles with a real file registry in registryFolder; the wallpaper
 /// refresh records its calls.
 Platform makeTestPlatform(const std::string& registryFolder);

@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <filesystem>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/AtomicFile.h"
 
@@ -72,23 +73,50 @@ void DesktopShell::openDisplaySettings() {
         const char* program;
         QStringList arguments;
     };
-    const Tool tools[] = {
-        {"gnome-control-center", {QStringLiteral("display")}},
-        {"cinnamon-settings", {QStringLiteral("display")}},
-        {"systemsettings", {QStringLiteral("kcm_kscreen")}},
-        {"kcmshell6", {QStringLiteral("kcm_kscreen")}},
-        {"kcmshell5", {QStringLiteral("kcm_kscreen")}},
-        {"xfce4-display-settings", {}},
-        {"mate-display-properties", {}},
-        {"lxqt-config-monitor", {}},
-        {"wdisplays", {}},
-        {"arandr", {}},
-        {"lxrandr", {}},
-    };
+    const QStringList kscreen{QStringLiteral("kcm_kscreen")};
+    // The running desktop's own settings; where it has none, the general tools.
+    std::vector<Tool> tools;
+    switch (m_desktop) {
+        case DesktopKind::Gnome:
+            tools = {{"gnome-control-center", {QStringLiteral("display")}}};
+            break;
+        case DesktopKind::Cinnamon:
+            tools = {{"cinnamon-settings", {QStringLiteral("display")}}};
+            break;
+        case DesktopKind::Mate:
+            tools = {{"mate-display-properties", {}}};
+            break;
+        case DesktopKind::Plasma:
+            tools = {{"systemsettings", kscreen},
+                     {"systemsettings5", kscreen},
+                     {"kcmshell6", kscreen},
+                     {"kcmshell5", kscreen}};
+            break;
+        case DesktopKind::Xfce:
+            tools = {{"xfce4-display-settings", {}}};
+            break;
+        case DesktopKind::Sway:
+            tools = {{"wdisplays", {}}};
+            break;
+        case DesktopKind::X11Root:
+            tools = {{"lxqt-config-monitor", {}}, {"arandr", {}}, {"lxrandr", {}}};
+            break;
+        case DesktopKind::None:
+            tools = {
+                {"lxqt-config-monitor", {}}, {"wdisplays", {}}, {"arandr", {}}, {"lxrandr", {}}};
+            break;
+    }
     for (const Tool& tool : tools) {
         const QString program = QStandardPaths::findExecutable(QString::fromLatin1(tool.program));
         if (!program.isEmpty() && QProcess::startDetached(program, tool.arguments)) return;
     }
+    if (m_desktop == DesktopKind::Sway)
+        throw std::runtime_error(
+            "sway has no display settings window of its own and wdisplays is not installed. "
+            "Set the outputs in sway's configuration");
+    if (m_desktop != DesktopKind::None && m_desktop != DesktopKind::X11Root)
+        throw std::runtime_error(std::string("The display settings of ") + desktopName(m_desktop) +
+                                 " (" + tools.front().program + ") are not installed");
     throw std::runtime_error(
         "No display settings tool was found on this system. Change the screen resolution "
         "with your desktop's own settings");

@@ -24,7 +24,7 @@ struct Staging {
 TEST(PageGenerator, FixedFilesMatchTheirTablesByteForByte) {
     Staging s;
     WriteResolScript(s.programFolder, s.name);
-    WriteStyleSheet(s.programFolder, s.name, BuilderPage{});
+    WriteStyleSheet(s.programFolder, s.name, BuilderInputs{});
     const std::string script = test::readFile(s.file("resol.js"));
     EXPECT_EQ(script, fixture("resol.js"));
     EXPECT_EQ(script.size(), 915u);
@@ -35,7 +35,7 @@ TEST(PageGenerator, FixedFilesMatchTheirTablesByteForByte) {
 
 TEST(PageGenerator, IndexPageWithPictureMatchesItsTable) {
     Staging s;
-    BuilderPage page;
+    BuilderInputs page;
     page.red = 128;  // maroon
     page.picturePath = "/home/user/Pictures/back.jpg";
     page.moviePath = "/home/user/Movies/fly.swf";
@@ -67,7 +67,7 @@ TEST(PageGenerator, ColoursArePrintedAsUpperCaseHex) {
     EXPECT_EQ(ColourText(255, 0, 0), "#FF0000");
     EXPECT_EQ(ColourText(128, 0, 0), "#800000");
     EXPECT_EQ(ColourText(0x0a, 0xbc, 0xde), "#0ABCDE");
-    BuilderPage red;
+    BuilderInputs red;
     red.red = 255;
     EXPECT_NE(StyleSheetText(red).find("\tbackground-color: #FF0000;\r"), std::string::npos);
 }

@@ -101,6 +101,10 @@ TEST(ZipExtract, TwoEntriesForTheSameFileAreRefused) {
         {{"a.txt", "1"}, {"a.txt", "2"}},
         {{"a", "file"}, {"a/b.txt", "inside a file"}},
         {{"a", "file"}, {"a/", ""}},
+        // A folder entry below a file, either way round (found by fuzzing: it failed only
+        // half-way through unpacking).
+        {{"link", "/etc"}, {"link/x/", ""}},
+        {{"link/x/", ""}, {"link", "/etc"}},
     };
     for (const auto& entries : cases) {
         Unpack u;

@@ -1,0 +1,1215 @@
+#include "ui/PicturesPanel.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <QAbstractTableModel>
+#include <QAction>
+#include <QApplication>
+#include <QBuffer>
+#include <QDrag>
+#include <QDropEvent>
+#include <QFile>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <utility>
+
+#include "core/Options.h"
+#include "core/ProgramFolder.h"
+#include "core/ResolutionAgent.h"
+#include "imagelists/FileAccess.h"
+#include "imagelists/ListFile.h"
+#include "imagelists/ListLibrary.h"
+#include "imagelists/ListOperations.h"
+#include "imagelists/PictureFile.h"
+#include "imagelists/PictureView.h"
+#include "imagelists/WallpaperSetter.h"
+#include "platform/Platform.h"
+#include "themes/Presenter.h"
+#include "ui/ErrorReport.h"
+#include "ui/Icons.h"
+#include "ui/MainWindow.h"
+#include "ui/MetafileRenderer.h"
+
+namespace velluma {
+namespace {
+
+constexpr int kPanel5Width = 30;
+constexpr int kViewWidth = 297;
+constexpr int kColumnWidths[2] = {200, 77};
+constexpr int kButtonSize = 22;
+constexpr int kButtonX = 4;
+constexpr int kStripWidth = 28;
+constexpr int kStripHeight = 10;
+constexpr std::size_t kMaxIconBytes = std::size_t(4) << 20;
+constexpr int kMaxIconImages = 64;
+// A dropped folder adds at most this many pictures, from at most this deep.
+constexpr std::size_t kMaxFolderPictures = 100000;
+constexpr int kMaxFolderDepth = 32;
+const char* const kRowMime = "application/x-velluma-picture-row";
+const char* const kErrorCaption = "Error.:.";
+
+// The texts of the six picture commands in section PAGE_IMAGE_LISTS.
+const char* const kCommandKeys[6] = {"barbtn8",  "barbtn9",  "barbtn10",
+                                     "barbtn11", "barbtn12", "barbtn13"};
+
+QString decoded(const std::string& bytes) {
+    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+std::string encoded(const QString& name) {
+    return QFile::encodeName(name).toStdString();
+}
+
+// Menus would take "&" as an access-key marker; the captions must stay as written.
+QString menuText(QString text) {
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+void setHint(QWidget* control, const QString& hint) {
+    control->setProperty("hint", hint);
+    control->setToolTip(hint);
+}
+
+bool isPictureName(std::string_view name) {
+    return EndsWithNoCase(name, ".bmp") || EndsWithNoCase(name, ".jpg") ||
+           EndsWithNoCase(name, ".jpeg");
+}
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool sameLine(std::string_view line, const PictureRow& row) {
+    return LinePicturePath(line) == row.caption && LineSizeText(line) == row.sizeText;
+}
+
+bool sameLineNoCase(std::string_view line, const PictureRow& row) {
+    auto equal = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && EndsWithNoCase(a, b);
+    };
+    return equal(LinePicturePath(line), row.caption) && equal(LineSizeText(line), row.sizeText);
+}
+
+// The line of the list file that a picture row shows: its own line while the file still
+// holds it there (a drag reorders the view alone), else the first line equal to it, letter
+// case counting first, as file names on Linux differ by case. -1 when none is.
+int findLine(const std::vector<std::string_view>& lines, const PictureRow& row, int index) {
+    if (index >= 0 && static_cast<std::size_t>(index) < lines.size() &&
+        sameLine(lines[static_cast<std::size_t>(index)], row))
+        return index;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (sameLine(lines[i], row)) return static_cast<int>(i);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (sameLineNoCase(lines[i], row)) return static_cast<int>(i);
+    return -1;
+}
+
+// Pictures of a folder and its subfolders: each folder's own pictures in name order, then
+// its subfolders. Hidden entries and links to folders are passed over; a folder reached
+// twice is searched once.
+void findPictures(const std::string& folder, int depth, std::set<std::pair<dev_t, ino_t>>& seen,
+                  std::vector<std::string>& found) {
+    struct stat st {};
+    if (depth > kMaxFolderDepth || ::stat(folder.c_str(), &st) != 0 ||
+        !seen.insert({st.st_dev, st.st_ino}).second)
+        return;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (!name.empty() && name.front() != '.') names.emplace_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> subfolders;
+    for (const std::string& name : names) {
+        const std::string path = folder + "/" + name;
+        struct stat entry {};
+        if (::lstat(path.c_str(), &entry) != 0) continue;
+        if (S_ISDIR(entry.st_mode)) {
+            subfolders.push_back(path);
+        } else if (isPictureName(name) && ::stat(path.c_str(), &entry) == 0 &&
+                   S_ISREG(entry.st_mode)) {
+            if (found.size() >= kMaxFolderPictures) return;
+            found.push_back(path);
+        }
+    }
+    for (const std::string& subfolder : subfolders) findPictures(subfolder, depth + 1, seen, found);
+}
+
+// The largest picture of an icon file, read by Qt's icon reader.
+QImage loadIcon(const std::string& path) {
+    const std::string bytes = ReadFileBytes(path, kMaxIconBytes);
+    QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "ico");
+    reader.setAllocationLimit(64);
+    QImage best;
+    const int count = std::min(reader.imageCount(), kMaxIconImages);
+    for (int i = 0; i < count; ++i) {
+        if (!reader.jumpToImage(i)) break;
+        const QImage image = reader.read();
+        if (!image.isNull() &&
+            qint64(image.width()) * image.height() > qint64(best.width()) * best.height())
+            best = image;
+    }
+    if (best.isNull()) throw std::runtime_error("The icon \"" + path + "\" cannot be read");
+    return best;
+}
+
+RgbImage toRgb(const QImage& picture) {
+    // Transparent parts become white, as on a fresh bitmap.
+    QImage flat(picture.size(), QImage::Format_RGB888);
+    flat.fill(Qt::white);
+    {
+        QPainter painter(&flat);
+        painter.drawImage(0, 0, picture);
+    }
+    RgbImage rgb;
+    rgb.width = flat.width();
+    rgb.height = flat.height();
+    rgb.pixels.resize(std::size_t(rgb.width) * std::size_t(rgb.height) * 3);
+    for (int y = 0; y < rgb.height; ++y)
+        std::memcpy(rgb.rowData(y), flat.constScanLine(y), std::size_t(rgb.width) * 3);
+    return rgb;
+}
+
+// Disables a control for its lifetime, also when an error passes.
+class Disabled final {
+public:
+    explicit Disabled(QWidget* control) : m_control(control) {
+        if (m_control) {
+            m_wasEnabled = m_control->isEnabled();
+            m_control->setEnabled(false);
+        }
+    }
+    ~Disabled() {
+        if (m_control) m_control->setEnabled(m_wasEnabled);
+    }
+    Disabled(const Disabled&) = delete;
+    Disabled& operator=(const Disabled&) = delete;
+
+private:
+    QPointer<QWidget> m_control;
+    bool m_wasEnabled = true;
+};
+
+}  // namespace
+
+// --- The rows --------------------------------------------------------------------------
+
+// The rows of lvILFiles, all replaced in one reset so that a long list fills at once.
+class PictureRowsModel final : public QAbstractTableModel {
+public:
+    explicit PictureRowsModel(QObject* parent)
+        : QAbstractTableModel(parent),
+          m_jpegImage(listImage(kJpegImageIndex)),
+          m_bitmapImage(listImage(kBitmapImageIndex)) {
+        // Rows without an image keep their captions in line with the others.
+        QPixmap blank(16, 16);
+        blank.fill(Qt::transparent);
+        m_blankImage = QIcon(blank);
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : 2;
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || index.row() >= rowCount()) return {};
+        const PictureRow& row = m_rows[static_cast<std::size_t>(index.row())];
+        switch (role) {
+            case Qt::DisplayRole:
+                return decoded(index.column() == 0 ? row.caption : row.sizeText);
+            case Qt::ToolTipRole:
+                return index.column() == 0 ? decoded(row.caption) : QVariant();
+            case Qt::DecorationRole:
+                if (index.column() != 0) return {};
+                if (row.imageIndex == kJpegImageIndex) return m_jpegImage;
+                if (row.imageIndex == kBitmapImageIndex) return m_bitmapImage;
+                return m_blankImage;
+            default:
+                return {};
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 1)
+            return {};
+        return m_headers[section];
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        if (!index.isValid()) return Qt::NoItemFlags;
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
+               Qt::ItemNeverHasChildren;
+    }
+
+    const PictureRow& row(int index) const { return m_rows.at(static_cast<std::size_t>(index)); }
+    void setRows(std::vector<PictureRow> rows) {
+        beginResetModel();
+        m_rows = std::move(rows);
+        endResetModel();
+    }
+    void setHeaders(const QString& first, const QString& second) {
+        m_headers[0] = first;
+        m_headers[1] = second;
+        Q_EMIT headerDataChanged(Qt::Horizontal, 0, 1);
+    }
+    // The row at from goes before the row at to (to == rowCount(): the end). Returns where
+    // it is now.
+    int moveRowBefore(int from, int to) {
+        if (to == from || to == from + 1) return from;
+        beginMoveRows({}, from, from, {}, to);
+        PictureRow moved = std::move(m_rows[static_cast<std::size_t>(from)]);
+        m_rows.erase(m_rows.begin() + from);
+        const int at = to > from ? to - 1 : to;
+        m_rows.insert(m_rows.begin() + at, std::move(moved));
+        endMoveRows();
+        return at;
+    }
+
+private:
+    std::vector<PictureRow> m_rows;
+    QString m_headers[2];
+    QIcon m_jpegImage;
+    QIcon m_bitmapImage;
+    QIcon m_blankImage;
+};
+
+// The view's rows behind the interface the list operations use.
+class PictureViewRows final : public PictureView {
+public:
+    PictureViewRows(PicturesPanel& panel, PictureRowsModel& model, QTreeView& view)
+        : m_panel(panel), m_model(model), m_view(view) {}
+
+    int rowCount() const override { return m_model.rowCount(); }
+    PictureRow row(int index) const override { return m_model.row(checked(index)); }
+    void setRows(std::vector<PictureRow> rows) override {
+        m_model.setRows(std::move(rows));
+        if (m_depth == 0) m_panel.rowsChanged();
+    }
+    void clear() override { setRows({}); }
+    int selectedRow() const override {
+        const QModelIndexList rows = m_view.selectionModel()->selectedRows();
+        return rows.isEmpty() ? -1 : rows.first().row();
+    }
+    void selectRow(int index) override {
+        const QModelIndex at = m_model.index(checked(index), 0);
+        m_view.selectionModel()->setCurrentIndex(
+            at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_view.scrollTo(at);
+    }
+    void beginUpdate() override {
+        if (m_depth++ == 0) m_view.setUpdatesEnabled(false);
+    }
+    void endUpdate() override {
+        if (m_depth == 0 || --m_depth > 0) return;
+        m_view.setUpdatesEnabled(true);
+        m_panel.rowsChanged();
+    }
+
+private:
+    int checked(int index) const {
+        if (index < 0 || index >= rowCount()) throw std::out_of_range("no such picture row");
+        return index;
+    }
+
+    PicturesPanel& m_panel;
+    PictureRowsModel& m_model;
+    QTreeView& m_view;
+    int m_depth = 0;
+};
+
+// Grid lines, and the caption under the mouse underlined.
+class PictureDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->state & QStyle::State_MouseOver) option->font.setUnderline(true);
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(QColor(0xd5, 0xdd, 0xe2));
+        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->restore();
+    }
+};
+
+// lvILFiles: keys, clicks, focus and drops go to the panel's handlers.
+class PictureListView final : public QTreeView {
+public:
+    PictureListView(TfMain& window, PicturesPanel& panel, QWidget* parent)
+        : QTreeView(parent),
+          m_window(window),
+          m_boxes(*window.platform().messageBoxes),
+          m_panel(panel) {}
+
+    /// Marks a drag as one of our own rows.
+    QByteArray dragToken(int row) const {
+        return QByteArray::number(QCoreApplication::applicationPid()) + ':' +
+               QByteArray::number(reinterpret_cast<quintptr>(this)) + ':' + QByteArray::number(row);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        bool taken = false;
+        m_window.guard([&] { taken = m_panel.lvILFilesKeyDown(*event); });
+        if (!taken) QTreeView::keyPressEvent(event);
+    }
+    // The focus also leaves while the window is taken down: these reach no further than the
+    // panel, and report through the message boxes, not through the window.
+    void focusInEvent(QFocusEvent* event) override {
+        // Before the view makes row 0 its current row: entering selects it then.
+        if (event->reason() != Qt::PopupFocusReason)
+            runGuarded(m_boxes, [this] { m_panel.lvILFilesEnter(); });
+        QTreeView::focusInEvent(event);
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QTreeView::focusOutEvent(event);
+        if (event->reason() != Qt::PopupFocusReason)
+            runGuarded(m_boxes, [this] { m_panel.lvILFilesEnter(); });
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        QTreeView::mouseReleaseEvent(event);
+        m_window.guard([this] { m_panel.lvILFilesEnter(); });
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        QTreeView::mouseDoubleClickEvent(event);
+        m_window.guard([this] { m_panel.lvILFilesDblClick(); });
+    }
+    void startDrag(Qt::DropActions) override {
+        const int row = m_panel.pictureView().selectedRow();
+        if (row < 0) return;
+        auto* data = new QMimeData;
+        data->setData(QString::fromLatin1(kRowMime), dragToken(row));
+        auto* drag = new QDrag(this);
+        drag->setMimeData(data);
+        drag->exec(Qt::MoveAction);
+    }
+    void dragEnterEvent(QDragEnterEvent* event) override { acceptDrag(event); }
+    void dragMoveEvent(QDragMoveEvent* event) override {
+        QTreeView::dragMoveEvent(event);  // scrolls near the edges
+        acceptDrag(event);
+    }
+    void dropEvent(QDropEvent* event) override {
+        const int dragged = ownRow(event->mimeData());
+        if (dragged >= 0) {
+            event->setDropAction(Qt::MoveAction);
+            event->accept();
+            const int target = indexAt(event->position().toPoint()).row();
+            m_window.guard([&] { m_panel.lvILFilesDragDrop(dragged, target); });
+            return;
+        }
+        if (!event->mimeData()->hasUrls()) {
+            event->ignore();
+            return;
+        }
+        std::vector<std::string> names;
+        for (const QUrl& url : event->mimeData()->urls())
+            if (url.isLocalFile()) names.push_back(encoded(url.toLocalFile()));
+        event->acceptProposedAction();
+        m_window.guard([&] { m_panel.HandlePictureDrop(names); });
+    }
+
+private:
+    // The dragged row when the drag is one of ours, else -1.
+    int ownRow(const QMimeData* data) const {
+        if (!data || !data->hasFormat(QString::fromLatin1(kRowMime))) return -1;
+        const QByteArray token = data->data(QString::fromLatin1(kRowMime));
+        const int colon = token.lastIndexOf(':');
+        if (colon < 0 || token.left(colon) != dragToken(0).left(dragToken(0).lastIndexOf(':')))
+            return -1;
+        bool ok = false;
+        const int row = token.mid(colon + 1).toInt(&ok);
+        return ok && row >= 0 && row < model()->rowCount() ? row : -1;
+    }
+    void acceptDrag(QDragMoveEvent* event) {
+        if (ownRow(event->mimeData()) >= 0) {
+            event->setDropAction(Qt::MoveAction);
+            event->accept();
+        } else if (event->mimeData()->hasUrls()) {
+            event->acceptProposedAction();
+        } else {
+            event->ignore();
+        }
+    }
+
+    TfMain& m_window;
+    MessageBoxes& m_boxes;
+    PicturesPanel& m_panel;
+};
+
+// --- The preview -----------------------------------------------------------------------
+
+// pilprewIMage: the previewed picture, stretched over the whole image; where there is none,
+// the preview's caption shows.
+class PreviewImage final : public QWidget {
+public:
+    PreviewImage(QWidget* parent, std::function<void()> doubleClicked)
+        : QWidget(parent), m_doubleClicked(std::move(doubleClicked)) {
+        setObjectName(QStringLiteral("pilprewIMage"));
+        m_caption = new QLabel(this);
+        m_caption->setObjectName(QStringLiteral("pPrewievCaption"));
+        m_caption->setAlignment(Qt::AlignCenter);
+        m_caption->setWordWrap(true);
+        QPalette colours = m_caption->palette();
+        colours.setColor(QPalette::WindowText, QColor(0x7a, 0x8c, 0x96));
+        m_caption->setPalette(colours);
+    }
+
+    void setCaption(const QString& caption) { m_caption->setText(caption); }
+    QString caption() const { return m_caption->text(); }
+    bool hasPicture() const { return !m_image.isNull() || m_metafile.has_value(); }
+    void clear() {
+        m_image = QImage();  // before the pixels it may point into
+        m_rgb = RgbImage();
+        m_metafile.reset();
+        m_scaled = QImage();
+        m_caption->show();
+        update();
+    }
+    void showRgb(RgbImage picture) {
+        clear();
+        m_rgb = std::move(picture);
+        m_image = QImage(m_rgb.pixels.data(), m_rgb.width, m_rgb.height, qsizetype(m_rgb.width) * 3,
+                         QImage::Format_RGB888);
+        shown();
+    }
+    void showImage(QImage picture) {
+        clear();
+        m_image = std::move(picture);
+        shown();
+    }
+    /// Draws the metafile once at once, so that a broken one fails here.
+    void showMetafile(Metafile metafile) {
+        clear();
+        const QSize first = size().isEmpty() ? QSize(160, 120) : size();
+        QImage drawn = metafile.render(first);
+        m_metafile = std::move(metafile);
+        m_scaled = std::move(drawn);
+        shown();
+    }
+    /// The picture at its own size.
+    RgbImage ownSize() const {
+        if (!m_rgb.pixels.empty()) return m_rgb;
+        if (m_metafile) return toRgb(m_metafile->render(m_metafile->naturalSize()));
+        return toRgb(m_image);
+    }
+    const Metafile* metafile() const { return m_metafile ? &*m_metafile : nullptr; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (!hasPicture() || size().isEmpty()) return;
+        if (m_scaled.size() != size()) rescale();
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().color(QPalette::Window));
+        painter.drawImage(0, 0, m_scaled);
+    }
+    void resizeEvent(QResizeEvent*) override { m_caption->setGeometry(rect()); }
+    void mouseDoubleClickEvent(QMouseEvent*) override { m_doubleClicked(); }
+
+private:
+    void shown() {
+        m_caption->hide();
+        update();
+    }
+    void rescale() {
+        if (m_metafile) {
+            try {
+                m_scaled = m_metafile->render(size());
+            } catch (const std::exception&) {
+                m_scaled = QImage();  // it played once; a failure now only leaves it blank
+            }
+            return;
+        }
+        const bool larger = width() > m_image.width() && height() > m_image.height();
+        m_scaled = m_image.scaled(size(), Qt::IgnoreAspectRatio,
+                                  larger ? Qt::FastTransformation : Qt::SmoothTransformation);
+    }
+
+    std::function<void()> m_doubleClicked;
+    QLabel* m_caption;
+    RgbImage m_rgb;  // bitmaps and JPEG pictures, as decoded
+    QImage m_image;  // m_rgb's pixels, or an icon
+    std::optional<Metafile> m_metafile;
+    QImage m_scaled;
+};
+
+// --- The panel -------------------------------------------------------------------------
+
+PicturesPanel::PicturesPanel(TfMain& window, QWidget* half, QLabel* title)
+    : QWidget(half), m_window(window), m_title(title) {
+    setObjectName(QStringLiteral("pilPicturesPanel"));
+    // The half becomes ours: its title moves into the preview and its filler goes.
+    if (QLayout* halfLayout = half->layout()) {
+        while (QLayoutItem* item = halfLayout->takeAt(0)) delete item;
+        halfLayout->addWidget(this);
+    }
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    m_panel5 = new QFrame(this);
+    m_panel5->setObjectName(QStringLiteral("Panel5"));
+    static_cast<QFrame*>(m_panel5)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_panel5->setFixedWidth(kPanel5Width);
+    m_panel5->setMinimumHeight(180);
+    buildButtons(m_panel5);
+    row->addWidget(m_panel5);
+
+    m_model = new PictureRowsModel(this);
+    m_view = new PictureListView(window, *this, this);
+    m_view->setObjectName(QStringLiteral("lvILFiles"));
+    m_view->setModel(m_model);
+    m_view->setItemDelegate(new PictureDelegate(m_view));
+    m_view->setRootIsDecorated(false);
+    m_view->setUniformRowHeights(true);
+    m_view->setAlternatingRowColors(true);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setSortingEnabled(false);
+    m_view->setIconSize(QSize(16, 16));
+    m_view->setMouseTracking(true);
+    m_view->viewport()->setAttribute(Qt::WA_Hover);
+    m_view->setDragEnabled(true);
+    m_view->setDragDropMode(QAbstractItemView::DragDrop);
+    m_view->setDefaultDropAction(Qt::MoveAction);
+    m_view->setAcceptDrops(true);
+    m_view->viewport()->setAcceptDrops(true);
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_view->setFixedWidth(kViewWidth);
+    QHeaderView* header = m_view->header();
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(false);
+    header->setSectionsMovable(false);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    for (int c = 0; c < 2; ++c) header->resizeSection(c, kColumnWidths[c]);
+    row->addWidget(m_view);
+    m_rows = std::make_unique<PictureViewRows>(*this, *m_model, *m_view);
+
+    m_pPrewiev = new QFrame(this);
+    m_pPrewiev->setObjectName(QStringLiteral("pPrewiev"));
+    m_pPrewiev->setFrameStyle(QFrame::Box | QFrame::Plain);
+    QPalette border = m_pPrewiev->palette();
+    border.setColor(QPalette::WindowText, QColor(0xb9, 0xcc, 0xd6));
+    m_pPrewiev->setPalette(border);
+    auto* preview = new QVBoxLayout(m_pPrewiev);
+    preview->setContentsMargins(1, 1, 1, 1);
+    preview->setSpacing(0);
+    m_title->setParent(m_pPrewiev);
+    preview->addWidget(m_title);
+    m_title->show();
+    m_pilprewIMage = new PreviewImage(
+        m_pPrewiev, [this] { m_window.guard([this] { pilprewIMageDblClick(); }); });
+    preview->addWidget(m_pilprewIMage, 1);
+    row->addWidget(m_pPrewiev, 1);
+
+    buildMenu();
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected) {
+                // Nothing happens when a row loses the selection.
+                if (selected.isEmpty()) return;
+                const int row = selected.indexes().first().row();
+                m_window.guard([&] { lvILFilesSelectItem(row); });
+            });
+    connect(m_view, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_pilIFPM->popup(m_view->viewport()->mapToGlobal(at)); });
+    lvILFilesEnter();
+}
+
+PicturesPanel::~PicturesPanel() = default;
+
+PictureView& PicturesPanel::pictureView() {
+    return *m_rows;
+}
+
+QTreeView* PicturesPanel::lvILFiles() const {
+    return m_view;
+}
+
+QToolButton* PicturesPanel::addButton(QWidget* column, const char* name, int glyph, int y) {
+    auto* button = new QToolButton(column);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setIcon(buttonImage(glyph));
+    button->setIconSize(QSize(16, 16));
+    button->setGeometry(kButtonX, y, kButtonSize, kButtonSize);
+    button->setAutoRaise(true);
+    // The pictures view keeps the keyboard focus, so the commands still see their row.
+    button->setFocusPolicy(Qt::NoFocus);
+    m_window.watchHover(button);
+    return button;
+}
+
+void PicturesPanel::buildButtons(QWidget* column) {
+    struct Button {
+        const char* name;
+        int glyph;
+        int y;
+        const char* strip;
+        QColor ground;
+        void (PicturesPanel::*command)();
+    };
+    const QColor buttonText = palette().color(QPalette::ButtonText);
+    const Button buttons[5] = {
+        {"pilbIFAdd", 13, 4, "Label3", QColor(0x00, 0x80, 0x00), &PicturesPanel::pilbIFAddClick},
+        {"pilbIFRemove", 14, 39, "Label4", QColor(0x80, 0x00, 0x00),
+         &PicturesPanel::pilbIFRemoveClick},
+        {"pilbIFWallPaper", 15, 75, "Label5", QColor(0x00, 0x80, 0x80),
+         &PicturesPanel::pilbIFWallPaperClick},
+        {"pilbIFMoveUp", 17, 110, "Label1", buttonText, &PicturesPanel::pilbIFMoveUpClick},
+        {"pilbIFMoveDown", 18, 145, "Label2", buttonText, &PicturesPanel::pilbIFMoveDownClick},
+    };
+    QToolButton** fields[5] = {&m_pilbIFAdd, &m_pilbIFRemove, &m_pilbIFWallPaper, &m_pilbIFMoveUp,
+                               &m_pilbIFMoveDown};
+    QFont small = font();
+    small.setPixelSize(8);
+    for (int i = 0; i < 5; ++i) {
+        const Button& b = buttons[i];
+        QToolButton* button = addButton(column, b.name, b.glyph, b.y);
+        *fields[i] = button;
+        const auto command = b.command;
+        connect(button, &QToolButton::clicked, this,
+                [this, command] { m_window.guard([&] { (this->*command)(); }); });
+        auto* strip = new QLabel(column);
+        strip->setObjectName(QString::fromLatin1(b.strip));
+        strip->setGeometry(1, b.y + kButtonSize + 1, kStripWidth, kStripHeight);
+        strip->setAlignment(Qt::AlignCenter);
+        strip->setFont(small);
+        strip->setAutoFillBackground(true);
+        QPalette colours = strip->palette();
+        colours.setColor(QPalette::Window, b.ground);
+        colours.setColor(QPalette::WindowText, palette().color(QPalette::Base));
+        strip->setPalette(colours);
+        m_strips[i] = strip;
+    }
+}
+
+void PicturesPanel::buildMenu() {
+    m_pilIFPM = new QMenu(this);
+    m_pilIFPM->setObjectName(QStringLiteral("pilIFPM"));
+    const int glyphs[6] = {13, 14, 15, 16, 17, 18};
+    void (PicturesPanel::*commands[6])() = {
+        &PicturesPanel::pilbIFAddClick,       &PicturesPanel::pilbIFRemoveClick,
+        &PicturesPanel::pilbIFWallPaperClick, &PicturesPanel::pilbIFChangeClick,
+        &PicturesPanel::pilbIFMoveUpClick,    &PicturesPanel::pilbIFMoveDownClick};
+    for (int i = 0; i < 6; ++i) {
+        QAction* item = m_pilIFPM->addAction(buttonImage(glyphs[i]), QString());
+        item->setObjectName(QStringLiteral("pilIFPM%1").arg(i));
+        const auto command = commands[i];
+        connect(item, &QAction::triggered, this,
+                [this, command] { m_window.guard([&] { (this->*command)(); }); });
+        m_menuItems[i] = item;
+    }
+    connect(m_pilIFPM, &QMenu::aboutToShow, this,
+            [this] { m_window.guard([this] { pilIFPMPopup(); }); });
+}
+
+void PicturesPanel::applyLanguage() {
+    // The window makes its timers after its pages: the title's timer is joined on the first
+    // texts.
+    auto* timer = m_window.findChild<QTimer*>(QStringLiteral("Timer2"));
+    if (timer && !m_timer2Connected) {
+        connect(timer, &QTimer::timeout, this,
+                [this] { m_window.guard([this] { Timer2Timer(); }); });
+        m_timer2Connected = true;
+    }
+    auto t = [this](const char* key) { return m_window.text("PAGE_IMAGE_LISTS", key); };
+    m_model->setHeaders(t("lvilfilescolumn0"), t("lvilfilescolumn1"));
+    if (m_pilprewIMage->caption() != QLatin1String(kErrorCaption))
+        m_pilprewIMage->setCaption(t("prewievPanel"));
+    m_title->setText(QStringLiteral(":: ") + m_window.text("PAGES_ARTICLES", "p6") +
+                     QStringLiteral("::"));
+    QToolButton* buttons[5] = {m_pilbIFAdd, m_pilbIFRemove, m_pilbIFWallPaper, m_pilbIFMoveUp,
+                               m_pilbIFMoveDown};
+    const char* hints[5] = {"barbtn8", "barbtn9", "barbtn10", "barbtn12", "barbtn13"};
+    for (int i = 0; i < 5; ++i) {
+        setHint(buttons[i], t(hints[i]));
+        const std::string key = "wa" + std::to_string(i);
+        m_strips[i]->setText(m_window.text("WALLPAPERS_ACTIONS", key.c_str()));
+    }
+    for (int i = 0; i < 6; ++i) m_menuItems[i]->setText(menuText(t(kCommandKeys[i])));
+}
+
+// --- Selection, enabled states and preview ------------------------------------------------
+
+void PicturesPanel::rowsChanged() {
+    try {
+        if (m_rows->rowCount() == 0) m_pilprewIMage->clear();
+        updateButtons();
+    } catch (const std::exception&) {
+        // Called as a bracket closes, perhaps while an error passes: nothing may escape.
+    }
+}
+
+int PicturesPanel::selectedList() const {
+    const ListLibrary* lists = m_window.listLibrary();
+    if (!lists) return -1;
+    const std::vector<int> rows = lists->selectedRows();
+    return rows.size() == 1 ? rows.front() : -1;
+}
+
+void PicturesPanel::refill(int list) {
+    const ListLibrary* lists = m_window.listLibrary();
+    FillPictureView(*m_rows, *lists, list);
+}
+
+void PicturesPanel::updateButtons() {
+    const bool active = m_rows->selectedRow() >= 0 && m_view->hasFocus();
+    for (QToolButton* b : {m_pilbIFRemove, m_pilbIFWallPaper, m_pilbIFMoveUp, m_pilbIFMoveDown})
+        b->setEnabled(active);
+    m_pilbIFAdd->setEnabled(true);
+}
+
+void PicturesPanel::lvILFilesEnter() {
+    updateButtons();
+    if (m_rows->rowCount() > 0 && m_view->isVisible() && m_view->isEnabled() &&
+        m_view->hasFocus() && m_rows->selectedRow() < 0 && m_view->currentIndex().row() != 0)
+        m_rows->selectRow(0);
+}
+
+void PicturesPanel::pilIFPMPopup() {
+    const bool active = m_rows->selectedRow() >= 0 && m_view->hasFocus();
+    for (int i : {1, 2, 4, 5}) m_menuItems[i]->setEnabled(active);
+    m_menuItems[0]->setEnabled(true);
+    m_menuItems[3]->setEnabled(true);
+}
+
+void PicturesPanel::previewFirstRow() {
+    if (m_rows->rowCount() > 0)
+        lvILFilesSelectItem(0);
+    else
+        m_pilprewIMage->clear();
+}
+
+void PicturesPanel::lvILFilesSelectItem(int row) {
+    lvILFilesEnter();
+    m_pilprewIMage->clear();
+    m_pilprewIMage->repaint();
+    if (row < 0 || row >= m_rows->rowCount()) return;
+    previewFile(m_rows->row(row).caption);
+}
+
+void PicturesPanel::previewFile(const std::string& path) {
+    const std::string extension = UpperExtension(path);
+    const bool raster = extension == ".BMP" || extension == ".JPG" || extension == ".JPEG";
+    const bool metafile = extension == ".WMF" || extension == ".EMF";
+    // A stale "Error.:." would describe the picture before this one.
+    m_pilprewIMage->setCaption(m_window.text("PAGE_IMAGE_LISTS", "prewievPanel"));
+    if (!raster && !metafile && extension != ".ICO") return;  // nothing to show
+    try {
+        if (raster)
+            m_pilprewIMage->showRgb(DecodePicture(path));
+        else if (metafile)
+            m_pilprewIMage->showMetafile(Metafile::load(path));
+        else
+            m_pilprewIMage->showImage(loadIcon(path));
+    } catch (const std::exception&) {
+        m_pilprewIMage->clear();
+        m_pilprewIMage->repaint();
+        m_pilprewIMage->setCaption(QString::fromLatin1(kErrorCaption));
+    }
+}
+
+void PicturesPanel::Timer2Timer() {
+    const QString title =
+        QStringLiteral(".: ") + m_window.text("PAGES_ARTICLES", "p6") + QStringLiteral(":..");
+    const int row = m_rows->selectedRow();
+    if (row >= 0) {
+        m_title->setText(title + decoded(fileNamePart(m_rows->row(row).caption)));
+    } else {
+        m_title->setText(title);
+        m_view->header()->viewport()->update();
+    }
+}
+
+void PicturesPanel::pilprewIMageDblClick() {
+    if (!m_pilprewIMage->hasPicture()) return;
+    Settings& settings = m_window.settings();
+    const WallpaperContext context{
+        settings.ProgramFolder, settings.options, *m_window.platform().registry,
+        *m_window.platform().wallpaperRefresh, [this] { return m_window.agent().GetResolution(); }};
+    RgbImage picture;
+    if (const Metafile* metafile = m_pilprewIMage->metafile()) {
+        // A drawing has no pixels of its own: one that is going to be stretched is drawn at
+        // the desktop's size, which gives the same picture, only sharp.
+        QSize size = metafile->naturalSize();
+        const ScreenSize desktop = context.desktopSize();
+        if (desktop.width > 0 && desktop.height > 0 &&
+            (DisplayModeFor(settings.options, size.width(), size.height()) == kStretchMode ||
+             size.width() > desktop.width || size.height() > desktop.height))
+            size = QSize(desktop.width, desktop.height);
+        picture = toRgb(metafile->render(size));
+    } else {
+        picture = m_pilprewIMage->ownSize();
+    }
+    ActiveDesktopOff(m_window.themes());
+    SetWallpaperImage(context, picture);
+}
+
+// --- Commands ------------------------------------------------------------------------
+
+void PicturesPanel::reportNoList() {
+    m_window.showStatusMessage(QStringLiteral("Select one image list to add pictures to."));
+}
+
+std::size_t PicturesPanel::appendPictures(const std::string& listPath,
+                                          const std::vector<std::string>& pictures) {
+    // Folder searches wait meanwhile; the file is read and written after the measuring,
+    // with nothing in between.
+    m_busy = true;
+    struct Idle {
+        bool& busy;
+        ~Idle() { busy = false; }
+    } idle{m_busy};
+
+    std::vector<std::string> lines;
+    std::vector<std::string> failures;
+    for (const std::string& picture : pictures) {
+        if (!isPictureName(picture)) continue;  // other files are ignored
+        try {
+            const std::string problem = ListLineProblem(picture);
+            if (!problem.empty())
+                throw std::runtime_error("The picture \"" + picture +
+                                         "\" cannot be listed: " + problem);
+            const PictureSize size = MeasurePicture(picture);
+            lines.push_back(picture + "?" + std::to_string(size.width) + "*" +
+                            std::to_string(size.height));
+        } catch (const std::exception& e) {
+            failures.emplace_back(e.what());
+        }
+        // Big pictures take a while to measure: keep painting, but take no input meanwhile.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (!lines.empty()) {
+        const std::string bytes = ReadListFile(listPath);
+        std::vector<std::string_view> all = SplitListLines(bytes);
+        all.insert(all.end(), lines.begin(), lines.end());
+        WriteListFile(listPath, all);
+        if (ListLibrary* lists = m_window.listLibrary()) {
+            for (const int index : lists->findRows(listPath)) {
+                ListRow row = lists->row(index);
+                row.count = std::to_string(all.size());
+                lists->setRow(index, row);
+            }
+        }
+    }
+    if (failures.size() == 1)
+        m_window.showStatusMessage(QString::fromStdString(failures.front()));
+    else if (failures.size() > 1)
+        m_window.showStatusMessage(QString::number(failures.size()) +
+                                   QStringLiteral(" pictures could not be added. ") +
+                                   QString::fromStdString(failures.front()));
+    return failures.size();
+}
+
+void PicturesPanel::pilbIFAddClick() {
+    ListLibrary* lists = m_window.listLibrary();
+    if (!lists) return;
+    if (lists->rowCount() == 0) {
+        // No list yet: make one first, as the list tool bar does.
+        if (auto* create = m_window.findChild<QToolButton*>(QStringLiteral("pilbCreate")))
+            create->click();
+        return;
+    }
+    const int list = selectedList();
+    if (list < 0) {
+        reportNoList();
+        return;
+    }
+    const std::string listPath = lists->row(list).path;
+    const QString filter = m_window.text("PAGE_QUILLORY", "filter3") +
+                           QStringLiteral(" (*.bmp *.jpg *.jpeg *.BMP *.JPG *.JPEG)");
+    const std::vector<std::string> files = m_window.platform().fileDialogs->getOpenFileNames(
+        m_window.text("PAGE_IMAGE_LISTS", "barbtn8").toStdString(), filter.toStdString(),
+        m_pictureFolder);
+    if (files.empty()) return;
+    m_pictureFolder = folderOf(files.front());
+    appendPictures(listPath, files);
+
+    // The dialog ran its own event loop: the list may have moved meanwhile.
+    const std::vector<int> rows = lists->findRows(listPath);
+    if (rows.empty() || selectedList() != rows.front()) return;
+    refill(rows.front());
+    const int count = m_rows->rowCount();
+    if (count >= 2)
+        m_rows->selectRow(count - 2);
+    else if (count == 1)
+        m_rows->selectRow(0);
+    lvILFilesEnter();
+}
+
+void PicturesPanel::pictureGone(int list) {
+    refill(list);
+    lvILFilesEnter();
+    m_window.showStatusMessage(QStringLiteral(
+        "The picture is no longer in the list file; the list now shows the file as it is."));
+}
+
+void PicturesPanel::pilbIFRemoveClick() {
+    const int list = selectedList();
+    const int row = m_rows->selectedRow();
+    if (list < 0 || row < 0) return;
+    ListLibrary& lists = *m_window.listLibrary();
+    ListRow listRow = lists.row(list);
+    const std::string bytes = ReadListFile(listRow.path);
+    std::vector<std::string_view> lines = SplitListLines(bytes);
+    const int index = findLine(lines, m_rows->row(row), row);
+    if (index < 0) {
+        pictureGone(list);
+        return;
+    }
+    lines.erase(lines.begin() + index);
+    WriteListFile(listRow.path, lines);
+    listRow.count = std::to_string(lines.size());
+    lists.setRow(list, listRow);
+    refill(list);
+    if (index > 0)
+        m_rows->selectRow(index - 1);
+    else if (m_rows->rowCount() > 0)
+        m_rows->selectRow(0);
+    lvILFilesEnter();
+}
+
+void PicturesPanel::movePicture(bool up) {
+    const int list = selectedList();
+    const int row = m_rows->selectedRow();
+    if (list < 0 || row < 0) return;
+    const std::string path = m_window.listLibrary()->row(list).path;
+    const std::string bytes = ReadListFile(path);
+    std::vector<std::string_view> lines = SplitListLines(bytes);
+    const int index = findLine(lines, m_rows->row(row), row);
+    if (index < 0) {
+        pictureGone(list);
+        return;
+    }
+    // The first picture up and the last one down swap the first and the last entries.
+    const int last = static_cast<int>(lines.size()) - 1;
+    int moved = 0;
+    if (up)
+        moved = index == 0 ? last : index - 1;
+    else
+        moved = index < last ? index + 1 : 0;
+    std::swap(lines[static_cast<std::size_t>(index)], lines[static_cast<std::size_t>(moved)]);
+    if (moved != index) WriteListFile(path, lines);
+    refill(list);
+    m_rows->selectRow(moved);
+    lvILFilesEnter();
+}
+
+void PicturesPanel::pilbIFMoveUpClick() {
+    movePicture(true);
+}
+
+void PicturesPanel::pilbIFMoveDownClick() {
+    movePicture(false);
+}
+
+void PicturesPanel::pilbIFWallPaperClick() {
+    const int list = selectedList();
+    const int row = m_rows->selectedRow();
+    if (list < 0 || row < 0) return;
+    Settings& settings = m_window.settings();
+    settings.cIList = m_window.listLibrary()->row(list).path;
+    settings.cImg = m_rows->row(row).caption;
+    m_window.tbbONOFFPM01Click();
+}
+
+void PicturesPanel::pilbIFChangeClick() {
+    const int list = selectedList();
+    const int row = m_rows->selectedRow();
+    if (list < 0 || row < 0) return;
+    const std::string listPath = m_window.listLibrary()->row(list).path;
+    const PictureRow old = m_rows->row(row);
+    const QString filter = m_window.text("PAGE_QUILLORY", "filter3") +
+                           QStringLiteral(" (*.bmp *.jpg *.jpeg *.BMP *.JPG *.JPEG)");
+    const std::vector<std::string> files = m_window.platform().fileDialogs->getOpenFileNames(
+        m_window.text("PAGE_IMAGE_LISTS", "barbtn11").toStdString(), filter.toStdString(),
+        m_pictureFolder.empty() ? folderOf(old.caption) : m_pictureFolder);
+    if (files.empty()) return;
+    const std::string& picture = files.front();
+    m_pictureFolder = folderOf(picture);
+    std::string line;
+    try {
+        if (!isPictureName(picture))
+            throw std::runtime_error("\"" + picture + "\" is no BMP or JPEG picture");
+        const std::string problem = ListLineProblem(picture);
+        if (!problem.empty())
+            throw std::runtime_error("The picture \"" + picture +
+                                     "\" cannot be listed: " + problem);
+        const PictureSize size = MeasurePicture(picture);
+        line = picture + "?" + std::to_string(size.width) + "*" + std::to_string(size.height);
+    } catch (const std::exception& e) {
+        m_window.showStatusMessage(QString::fromStdString(e.what()));
+        return;
+    }
+
+    // The dialog ran its own event loop: find the list and its line again.
+    ListLibrary& lists = *m_window.listLibrary();
+    const std::vector<int> rows = lists.findRows(listPath);
+    if (rows.empty()) return;
+    const std::string bytes = ReadListFile(listPath);
+    std::vector<std::string_view> lines = SplitListLines(bytes);
+    const int index = findLine(lines, old, row);
+    if (index < 0) {
+        if (selectedList() == rows.front()) pictureGone(rows.front());
+        return;
+    }
+    lines[static_cast<std::size_t>(index)] = line;
+    WriteListFile(listPath, lines);
+    Settings& settings = m_window.settings();
+    if (settings.cIList == listPath && settings.cImg == old.caption) settings.cImg = picture;
+    if (selectedList() != rows.front()) return;
+    refill(rows.front());
+    m_rows->selectRow(index);
+    lvILFilesEnter();
+}
+
+bool PicturesPanel::lvILFilesKeyDown(const QKeyEvent& event) {
+    const int key = event.key();
+    const Qt::KeyboardModifiers modifiers = event.modifiers();
+    const bool shift = modifiers & Qt::ShiftModifier;
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    const bool keypad = modifiers & Qt::KeypadModifier;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+        if (m_pilbIFWallPaper->isEnabled()) pilbIFWallPaperClick();
+        return true;
+    }
+    if (key == Qt::Key_Up && shift && m_pilbIFMoveUp->isEnabled()) {
+        pilbIFMoveUpClick();
+        return true;
+    }
+    if (key == Qt::Key_Down && shift && m_pilbIFMoveDown->isEnabled()) {
+        pilbIFMoveDownClick();
+        return true;
+    }
+    if (key == Qt::Key_Delete) {
+        if (m_pilbIFRemove->isEnabled()) pilbIFRemoveClick();
+        return true;
+    }
+    if (key == Qt::Key_Insert) {
+        pilbIFAddClick();
+        return true;
+    }
+    // Ctrl+O, also on the keypad's divide key; without Ctrl these keys do nothing.
+    if (key == Qt::Key_O || (keypad && key == Qt::Key_Slash)) {
+        if (ctrl) pilbIFAddClick();
+        return true;
+    }
+    return false;
+}
+
+void PicturesPanel::lvILFilesDblClick() {
+    if (m_rows->selectedRow() >= 0) pilbIFWallPaperClick();
+}
+
+void PicturesPanel::lvILFilesDragDrop(int dragged, int target) {
+    const int count = m_rows->rowCount();
+    if (dragged < 0 || dragged >= count) return;
+    if (target < 0 || target > count) target = count;
+    const int at = m_model->moveRowBefore(dragged, target);
+    m_rows->selectRow(at);
+}
+
+void PicturesPanel::HandlePictureDrop(const std::vector<std::string>& names) {
+    const Disabled lists(m_window.findChild<QWidget*>(QStringLiteral("lvILists")));
+    const int list = selectedList();
+    const std::string listPath = list >= 0 ? m_window.listLibrary()->row(list).path : std::string();
+    std::vector<std::string> pictures;
+    bool ignored = false;
+    for (const std::string& name : names) {
+        if (IsFolderWithEntries(name)) {
+            if (list < 0) {
+                ignored = true;
+                continue;
+            }
+            m_searches.push_back({name, listPath});
+            m_window.showStatusMessage(m_window.text("STATUS_BAR", "msg2") + QStringLiteral(": ") +
+                                       decoded(name) + QStringLiteral("/*.bmp|*.jpg|*.jpeg"));
+        } else if (isPictureName(name)) {
+            if (list < 0)
+                ignored = true;
+            else
+                pictures.push_back(name);
+        }
+    }
+    if (ignored) reportNoList();
+    if (!pictures.empty()) {
+        appendPictures(listPath, pictures);
+        refillIfShown(listPath);
+    }
+    // The folders are searched once the drop has been answered.
+    if (!m_searches.empty()) scheduleFolderSearch(0);
+}
+
+void PicturesPanel::scheduleFolderSearch(int delay) {
+    QTimer::singleShot(delay, this, [this] { m_window.guard([this] { startFolderSearches(); }); });
+}
+
+void PicturesPanel::startFolderSearches() {
+    if (m_searches.empty()) return;
+    if (m_busy) {  // pictures are being added: after them
+        scheduleFolderSearch(100);
+        return;
+    }
+    const FolderSearch search = m_searches.front();
+    m_searches.pop_front();
+    searchFolder(search.folder, search.listPath);
+    if (!m_searches.empty()) scheduleFolderSearch(0);
+}
+
+void PicturesPanel::searchFolder(const std::string& folder, const std::string& listPath) {
+    const Disabled lists(m_window.findChild<QWidget*>(QStringLiteral("lvILists")));
+    std::set<std::pair<dev_t, ino_t>> seen;
+    std::vector<std::string> pictures;
+    findPictures(folder, 0, seen, pictures);
+    const std::size_t failed = appendPictures(listPath, pictures);
+    refillIfShown(listPath);
+    if (failed == 0 && m_searches.empty()) {
+        // The search is over: "Searching" must not stay in the status line.
+        m_window.clearHintMark();
+        m_window.UpdateStatusBar();
+    }
+}
+
+void PicturesPanel::refillIfShown(const std::string& listPath) {
+    const ListLibrary* lists = m_window.listLibrary();
+    if (!lists) return;
+    const std::vector<int> rows = lists->findRows(listPath);
+    if (!rows.empty() && selectedList() == rows.front()) refill(rows.front());
+}
+
+}  // namespace velluma
