@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Picture mode with a five-second interval over the first-run list: the wallpaper bitmap
+# changes at least three times in twenty seconds, and the session end puts the recorded
+# background back.
+set -uo pipefail
+
+# The "Wallpaper" value of HKCU "Control Panel\Desktop".
+desktop_wallpaper() {
+    awk '/^\[/ { inside = ($0 == "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r") }
+         inside && /^"Wallpaper"=/ { print; exit }' "$hkcu"
+}
+
+dist=${1:?usage: picture_rotation.sh <installed program folder>}
+scratch=$(mktemp -d /tmp/velluma-e2e-XXXXXX)
+trap 'pkill -KILL -f "$scratch/Velluma/velluma" 2>/dev/null; rm -rf "$scratch"' EXIT
+app="$scratch/Velluma"
+cp -a "$dist" "$app"
+rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
+export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
+mkdir -p "$HOME"
+hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
+hkcu="$app/registry/HKEY_CURRENT_USER.reg"
+
+# A first run writes the sample lists and the settings.
+"$app/velluma" >"$scratch/out.log" 2>&1 &
+pid=$!
+sleep 4
+kill -TERM "$pid"
+wait "$pid" || { echo "first run failed"; cat "$scratch/out.log"; exit 1; }
+before=$(desktop_wallpaper)
+
+set_dword() { sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"; }
+set_string() { sed -i "s|^\"$1\"=\".*\"|\"$1\"=\"$2\"|" "$hklm"; }
+set_dword state 00000001
+set_dword Enabled 00000001
+set_dword ilChType 00000002
+set_dword ilRandOrOrder 00000000
+set_dword ilMin 00000000
+set_dword ilSec 00000005
+set_dword ShowAboutWindow 00000000
+set_string cIList "$app/imgLists/abstract.lst"
+set_string cImg "$app/imgLists/abstract/abs001.jpg"
+
+"$app/velluma" >>"$scratch/out.log" 2>&1 &
+pid=$!
+bitmap="$app/imgLists/WorkDir/wallpaper.bmp"
+last="" changes=0
+for _ in $(seq 1 21); do
+    sleep 1
+    now=$(md5sum "$bitmap" 2>/dev/null | cut -d' ' -f1)
+    if [[ -n "$now" && "$now" != "$last" ]]; then
+        changes=$((changes + 1))
+        last=$now
+    fi
+done
+during=$(desktop_wallpaper)
+kill -TERM "$pid"
+wait "$pid"
+rc=$?
+after=$(desktop_wallpaper)
+
+failures=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+check "the wallpaper changed at least three times ($changes)" test "$changes" -ge 3
+check "the desktop values name the bitmap ($during)" test "$during" = "\"Wallpaper\"=\"$bitmap\""$'\r'
+check "ends cleanly on SIGTERM (exit code $rc)" test "$rc" -eq 0
+check "the recorded background is back" test "$after" = "$before"
+if [[ $failures -ne 0 ]]; then
+    cat "$scratch/out.log"
+    exit 1
+fi
+echo "all checks passed"
