@@ -143,6 +143,81 @@ constexpr std::uint32_t kUnixFile = 0100644u << 16;
 constexpr std::uint32_t kUnixFolder = 0040755u << 16;
 constexpr std::uint32_t kUnixLink = 0120777u << 16;
 
+void put(std::string& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xff);
+}
+
+// One stored file in a ZIP64 archive: sizes and offsets only in the ZIP64 fields, the
+// directory found through the ZIP64 end record.
+std::string zip64Archive(const std::string& name, const std::string& data) {
+    const auto crc = crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size()));
+    std::string out;
+    put(out, 0x04034b50, 4);
+    put(out, 45, 2);  // version needed: ZIP64
+    put(out, 0, 2);
+    put(out, 0, 2);  // stored
+    put(out, 0, 4);  // time and date
+    put(out, crc, 4);
+    put(out, 0xffffffff, 4);
+    put(out, 0xffffffff, 4);
+    put(out, name.size(), 2);
+    put(out, 20, 2);
+    out += name;
+    put(out, 0x0001, 2);
+    put(out, 16, 2);
+    put(out, data.size(), 8);
+    put(out, data.size(), 8);
+    out += data;
+    const std::uint64_t directory = out.size();
+    put(out, 0x02014b50, 4);
+    put(out, (3 << 8) | 45, 2);
+    put(out, 45, 2);
+    put(out, 0, 2);
+    put(out, 0, 2);
+    put(out, 0, 4);
+    put(out, crc, 4);
+    put(out, 0xffffffff, 4);
+    put(out, 0xffffffff, 4);
+    put(out, name.size(), 2);
+    put(out, 28, 2);
+    put(out, 0, 2);  // comment
+    put(out, 0, 2);  // disk
+    put(out, 0, 2);
+    put(out, 0100644u << 16, 4);
+    put(out, 0xffffffff, 4);
+    out += name;
+    put(out, 0x0001, 2);
+    put(out, 24, 2);
+    put(out, data.size(), 8);
+    put(out, data.size(), 8);
+    put(out, 0, 8);  // the local header's offset
+    const std::uint64_t directorySize = out.size() - directory;
+    const std::uint64_t end64 = out.size();
+    put(out, 0x06064b50, 4);
+    put(out, 44, 8);
+    put(out, 45, 2);
+    put(out, 45, 2);
+    put(out, 0, 4);
+    put(out, 0, 4);
+    put(out, 1, 8);
+    put(out, 1, 8);
+    put(out, directorySize, 8);
+    put(out, directory, 8);
+    put(out, 0x07064b50, 4);
+    put(out, 0, 4);
+    put(out, end64, 8);
+    put(out, 1, 4);
+    put(out, 0x06054b50, 4);
+    put(out, 0, 2);
+    put(out, 0, 2);
+    put(out, 0xffff, 2);
+    put(out, 0xffff, 2);
+    put(out, 0xffffffff, 4);
+    put(out, 0xffffffff, 4);
+    put(out, 0, 2);
+    return out;
+}
+
 void zipSeeds() {
     const std::string config =
         "[Name]\r\nThemeName=Seed\r\n[Style]\r\nindex=1\r\n[Files]\r\nstartup=\\index.htm\r\n";
@@ -191,6 +266,7 @@ void zipSeeds() {
         seed(target, "bare-flash.tvp", bare);
         seed(target, "raw.tvp", raw);
         seed(target, "dos-names.tvp", dosNames);
+        seed(target, "zip64.tvp", zip64Archive("theme.cfg", config));
     }
     seed("zip_extract", "escape.tvp", escape);
     seed("zip_extract", "link.tvp", link);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang in build-fuzz and runs each for a fixed time, one after
 # the other, starting from its seeds in fuzz/corpus/<target>. Inputs that find new paths
-# collect in build-fuzz/corpus/<target>; a crash, leak or broken property stops that target
-# and leaves its input in build-fuzz/findings/<target>/. Exits non-zero when any target
-# found something.
+# collect in build-fuzz/corpus/<target>; a crash, leak, hang or broken property stops that
+# target and leaves its input in build-fuzz/findings/<target>/. Exits non-zero when any
+# target found something.
 #
 #   scripts/fuzz.sh                      every target for 60 seconds
 #   scripts/fuzz.sh -t 300 jpeg bmp      the named targets for 5 minutes each
@@ -54,8 +54,12 @@ for t in "${targets[@]}"; do
     [[ -d "$seeds" ]] || { echo "No seeds for $t in $seeds" >&2; exit 2; }
     findings="build-fuzz/findings/$t"
     corpus="build-fuzz/corpus/$t"
-    # The smoke run starts from the committed seeds alone, as CI does.
-    [[ $smoke -eq 1 ]] && rm -rf "$corpus"
+    # The smoke run starts from the committed seeds alone, as CI does, and keeps what it
+    # finds apart from the corpus of longer runs.
+    if [[ $smoke -eq 1 ]]; then
+        corpus="build-fuzz/smoke/$t"
+        rm -rf "$corpus"
+    fi
     mkdir -p "$findings" "$corpus"
     args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$(max_len "$t")"
           -artifact_prefix="$findings/" -print_final_stats=1)
