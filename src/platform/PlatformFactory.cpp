@@ -7,6 +7,8 @@
 #include "platform/posix/DesktopWallpaper.h"
 #include "platform/posix/EmulatedActiveDesktop.h"
 #include "platform/posix/FileRegistry.h"
+#include "platform/posix/LiveActiveDesktop.h"
+#include "platform/posix/LivePageProcess.h"
 #include "platform/posix/MonotonicClock.h"
 #include "platform/posix/QtColourDialog.h"
 #include "platform/posix/QtFileDialogs.h"
@@ -18,7 +20,6 @@ namespace velluma {
 Platform makeSystemPlatform(const std::string& programFolder) {
     Platform p;
     p.registry = std::make_unique<FileRegistry>(programFolder + "/registry");
-    p.activeDesktop = std::make_unique<EmulatedActiveDesktop>(*p.registry);
     p.screen = std::make_unique<QtScreen>();
     p.clock = std::make_unique<MonotonicClock>();
     p.messageBoxes = std::make_unique<QtMessageBoxes>();
@@ -34,6 +35,13 @@ Platform makeSystemPlatform(const std::string& programFolder) {
         ownFolder);
     refresh->takeOverDesktop();
     p.wallpaperRefresh = std::move(refresh);
+    // The Active Desktop's state lives in the registry; its pages play in a process of
+    // their own.
+    p.activeDesktop = std::make_unique<LiveActiveDesktop>(
+        std::make_unique<EmulatedActiveDesktop>(*p.registry),
+        std::make_unique<LivePageProcess>(
+            programFolder + "/velluma-page", programFolder + "/advThemes/WorkDir",
+            LivePageProcess::Services{*p.messageBoxes, *p.registry, *p.wallpaperRefresh}));
     p.shell = std::make_unique<DesktopShell>(desktop);
     p.fileDialogs = std::make_unique<QtFileDialogs>();
     p.colourDialog = std::make_unique<QtColourDialog>();

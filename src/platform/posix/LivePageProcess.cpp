@@ -1,0 +1,159 @@
+#include "platform/posix/LivePageProcess.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/MessageBoxes.h"
+#include "platform/Registry.h"
+#include "platform/WallpaperRefresh.h"
+
+namespace velluma {
+
+namespace {
+constexpr int kQuitWaitMs = 2000;
+constexpr int kStillTimeoutMs = 30000;
+constexpr const char* kStillName = "live-page-still.png";
+constexpr const char* kClassicDesktopKey = "Control Panel\\Desktop";
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// Ends a page program: asked first, then killed.
+void stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning) return;
+    process.write("quit\n");
+    process.closeWriteChannel();
+    if (!process.waitForFinished(kQuitWaitMs)) {
+        process.kill();
+        process.waitForFinished(kQuitWaitMs);
+    }
+}
+}  // namespace
+
+LivePageProcess::LivePageProcess(std::string program, std::string stillFolder, Services services)
+    : m_program(std::move(program)), m_stillFolder(std::move(stillFolder)), m_services(services) {}
+
+LivePageProcess::~LivePageProcess() {
+    if (m_process) stop(*m_process);
+    if (m_still) {
+        m_still->kill();
+        m_still->waitForFinished(kQuitWaitMs);
+    }
+}
+
+qint64 LivePageProcess::processId() const {
+    return m_process && m_process->state() != QProcess::NotRunning ? m_process->processId() : 0;
+}
+
+void LivePageProcess::show(const std::string& workFolder, const std::string& startPage) {
+    m_workFolder = workFolder;
+    m_startPage = startPage;
+    if (m_noDesktopLayer) {
+        showStill();
+        return;
+    }
+    if (!m_process || m_process->state() == QProcess::NotRunning) start();
+    std::string relative = startPage;
+    if (relative.rfind(workFolder + "/", 0) == 0) relative.erase(0, workFolder.size() + 1);
+    m_process->write(qs("show " + workFolder + "\t" + relative + "\n").toUtf8());
+}
+
+void LivePageProcess::close() {
+    m_workFolder.clear();
+    m_startPage.clear();
+    retire();
+}
+
+// Stops the page program; the object goes later, as this may run inside one of its signals.
+void LivePageProcess::retire() {
+    if (!m_process) return;
+    stop(*m_process);
+    m_process->disconnect(this);
+    m_process.release()->deleteLater();
+}
+
+void LivePageProcess::start() {
+    retire();
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &LivePageProcess::readLines);
+    connect(m_process.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            reportOnce("The live desktop page could not be started (" + m_program +
+                       "): " + m_process->errorString().toStdString());
+    });
+    m_process->start(qs(m_program), {});
+}
+
+void LivePageProcess::readLines() {
+    QProcess* process = m_process.get();
+    while (process && process->canReadLine()) {
+        const QString line = QString::fromUtf8(process->readLine()).trimmed();
+        handleLine(line);
+        Q_EMIT reported(line);
+        process = m_process.get();  // a handler may have ended it
+    }
+}
+
+void LivePageProcess::handleLine(const QString& line) {
+    if (line == QStringLiteral("error no-desktop-layer")) {
+        // Said once; from now on pages show as stills.
+        m_noDesktopLayer = true;
+        reportOnce(
+            "This desktop cannot show a live page behind its icons. Velluma shows a still "
+            "picture of the theme as the wallpaper instead.");
+        retire();
+        if (!m_startPage.empty()) showStill();
+    } else if (line.startsWith(QStringLiteral("error "))) {
+        std::fprintf(stderr, "velluma-page: %s\n", qPrintable(line));
+    }
+}
+
+void LivePageProcess::showStill() {
+    if (m_still) {
+        m_still->kill();
+        m_still->waitForFinished(kQuitWaitMs);
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(m_stillFolder, ignored);
+    QSize size(1920, 1080);
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+        app && QGuiApplication::primaryScreen())
+        size = QGuiApplication::primaryScreen()->virtualGeometry().size();
+    m_still = std::make_unique<QProcess>();
+    m_still->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(m_still.get(), &QProcess::finished, this, &LivePageProcess::stillDone);
+    m_still->start(qs(m_program), {QStringLiteral("--still"), qs(m_workFolder), qs(m_startPage),
+                                   qs(m_stillFolder + "/" + kStillName),
+                                   QString::number(size.width()), QString::number(size.height())});
+    QTimer::singleShot(kStillTimeoutMs, m_still.get(), [still = m_still.get()] { still->kill(); });
+}
+
+void LivePageProcess::stillDone(int exitCode, QProcess::ExitStatus status) {
+    if (status != QProcess::NormalExit || exitCode != 0 || m_startPage.empty()) return;
+    try {
+        m_services.registry.setValues(
+            Hive::CurrentUser, kClassicDesktopKey,
+            {{"Wallpaper", RegValue::string(m_stillFolder + "/" + kStillName)},
+             {"TileWallpaper", RegValue::string("0")},
+             {"WallpaperStyle", RegValue::string("2")}});
+        m_services.wallpaperRefresh.refresh();
+    } catch (const std::exception& e) {
+        reportOnce(e.what());
+    }
+}
+
+void LivePageProcess::reportOnce(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    if (m_reported) return;
+    m_reported = true;
+    // Not from inside a process signal: the box runs an event loop of its own.
+    QTimer::singleShot(
+        0, this, [this, text] { m_services.messages.show(text, "Velluma", MessageIcon::Warning); });
+}
+
+}  // namespace velluma

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QObject>
+#include <QProcess>
+#include <memory>
+#include <string>
+
+#include "platform/posix/LiveActiveDesktop.h"
+
+namespace velluma {
+
+class MessageBoxes;
+class Registry;
+class WallpaperRefresh;
+
+/// Plays pages in the page program (velluma-page), a process of its own, so a page that
+/// crashes or leaks never takes the tray program down and closing frees all it took.
+/// Where the desktop cannot host a window behind its icons, a still of the page becomes
+/// the classic wallpaper instead.
+class LivePageProcess final : public QObject, public LivePage {
+    Q_OBJECT
+public:
+    struct Services {
+        MessageBoxes& messages;
+        Registry& registry;
+        WallpaperRefresh& wallpaperRefresh;
+    };
+
+    /// program: the page program's path; stillFolder: where stills of pages are kept.
+    LivePageProcess(std::string program, std::string stillFolder, Services services);
+    ~LivePageProcess() override;
+
+    void show(const std::string& workFolder, const std::string& startPage) override;
+    void close() override;
+
+    /// The page program's process id, 0 when none runs.
+    qint64 processId() const;
+
+Q_SIGNALS:
+    /// A line the page program wrote ("shown …", "error …", "paused", "resumed").
+    void reported(const QString& line);
+
+private:
+    void start();
+    void retire();
+    void readLines();
+    void handleLine(const QString& line);
+    void showStill();
+    void stillDone(int exitCode, QProcess::ExitStatus status);
+    void reportOnce(const std::string& text);
+
+    std::string m_program;
+    std::string m_stillFolder;
+    Services m_services;
+    std::unique_ptr<QProcess> m_process;
+    std::unique_ptr<QProcess> m_still;
+    std::string m_workFolder;
+    std::string m_startPage;
+    bool m_noDesktopLayer = false;  // the desktop has no place for a live page
+    bool m_reported = false;        // one message per run
+};
+
+}  // namespace velluma

@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <memory>
+
+#include "platform/Platform.h"
+#include "platform/posix/EmulatedActiveDesktop.h"
+#include "platform/posix/LiveActiveDesktop.h"
+#include "platform/posix/LivePageProcess.h"
+#include "platform/posix/RegistryWallpaperRefresh.h"
+#include "support/TempFolder.h"
+#include "support/TestPlatform.h"
+
+namespace velluma {
+namespace {
+
+using test::TempFolder;
+
+struct RecordingPage final : LivePage {
+    std::vector<std::string>& log;
+    explicit RecordingPage(std::vector<std::string>& l) : log(l) {}
+    void show(const std::string& folder, const std::string& page) override {
+        log.push_back("show " + folder + " " + page);
+    }
+    void close() override { log.push_back("close"); }
+};
+
+TEST(LiveActiveDesktop, PlaysThePageOnlyWhileTheActiveDesktopShowsOne) {
+    TempFolder temp;
+    Platform platform = test::makeTestPlatform(temp.makeFolder("registry"));
+    std::vector<std::string> log;
+    LiveActiveDesktop desktop(std::make_unique<EmulatedActiveDesktop>(*platform.registry),
+                              std::make_unique<RecordingPage>(log));
+    const std::string page = "/opt/V/advThemes/WorkDir/4711/html/index.htm";
+
+    desktop.setDesktopItemOptions({false, true});
+    desktop.setWallpaper(page);
+    desktop.applyChanges();
+    desktop.setDesktopItemOptions({false, false});  // the Active Desktop off
+    desktop.applyChanges();
+    desktop.setDesktopItemOptions({false, true});  // on again over a picture
+    desktop.setWallpaper("/home/u/picture.JPG");
+    desktop.applyChanges();
+    desktop.setWallpaper("/opt/V/other/Page.HTML");
+    desktop.applyChanges();
+
+    EXPECT_EQ(log, (std::vector<std::string>{"show /opt/V/advThemes/WorkDir/4711 " + page, "close",
+                                             "close", "show /opt/V/other /opt/V/other/Page.HTML"}));
+    // The state itself is kept as before.
+    EXPECT_EQ(platform.registry->readString(Hive::CurrentUser, EmulatedActiveDesktop::kGeneralKey,
+                                            "Wallpaper"),
+              "/opt/V/other/Page.HTML");
+}
+
+// A page program of the test's own: logs what it is told, answers like the real one.
+std::string writeFakePageProgram(const TempFolder& temp) {
+    const std::string log = temp.file("told.log");
+    const std::string path = temp.write("velluma-page", R"(#!/bin/bash
+if [[ "$1" == --still ]]; then echo "$@" >> ")" + log + R"("; echo png > "$4"; exit 0; fi
+echo "started $$" >> ")" + log + R"("
+while IFS= read -r line; do
+    echo "$line" >> ")" + log + R"("
+    [[ "$line" == quit ]] && exit 0
+    if [[ "$line" == *nolayer* ]]; then echo "error no-desktop-layer"; else echo "shown"; fi
+done
+)");
+    ::chmod(path.c_str(), 0755);
+    return path;
+}
+
+bool waitFor(const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+TEST(LivePageProcess, TellsThePageProgramAndStartsANewOneAfterItDied) {
+    TempFolder temp;
+    Platform platform = test::makeTestPlatform(temp.makeFolder("registry"));
+    const std::string program = writeFakePageProgram(temp);
+    LivePageProcess page(program, temp.file("stills"),
+                         {*platform.messageBoxes, *platform.registry, *platform.wallpaperRefresh});
+    QSignalSpy reported(&page, &LivePageProcess::reported);
+
+    page.show("/w/1", "/w/1/index.htm");
+    ASSERT_TRUE(waitFor([&] { return reported.count() == 1; }));
+    const qint64 first = page.processId();
+    ::kill(pid_t(first), SIGKILL);  // the page crashed
+    ASSERT_TRUE(waitFor([&] { return page.processId() == 0; }));
+
+    page.show("/w/2", "/w/2/sub/index.htm");
+    ASSERT_TRUE(waitFor([&] { return reported.count() == 2; }));
+    EXPECT_NE(page.processId(), first);
+    page.close();
+    EXPECT_EQ(page.processId(), 0);
+
+    const std::string told = test::readFile(temp.file("told.log"));
+    EXPECT_NE(told.find("show /w/1\tindex.htm\n"), std::string::npos) << told;
+    EXPECT_NE(told.find("show /w/2\tsub/index.htm\nquit\n"), std::string::npos) << told;
+    EXPECT_TRUE(dynamic_cast<test::RecordingMessageBoxes&>(*platform.messageBoxes).shown.empty());
+}
+
+TEST(LivePageProcess, ShowsAStillWhereTheDesktopHasNoPlaceForAPage) {
+    TempFolder temp;
+    Platform platform = test::makeTestPlatform(temp.makeFolder("registry"));
+    auto& refresh = dynamic_cast<RegistryWallpaperRefresh&>(*platform.wallpaperRefresh);
+    auto& messages = dynamic_cast<test::RecordingMessageBoxes&>(*platform.messageBoxes);
+    LivePageProcess page(writeFakePageProgram(temp), temp.file("stills"),
+                         {messages, *platform.registry, refresh});
+
+    page.show("/w/nolayer", "/w/nolayer/index.htm");
+    ASSERT_TRUE(waitFor([&] { return refresh.refreshCount() == 1; }));
+    page.show("/w/nolayer2", "/w/nolayer2/index.htm");  // straight to a still
+    ASSERT_TRUE(waitFor([&] { return refresh.refreshCount() == 2; }));
+
+    const std::string still = temp.file("stills/live-page-still.png");
+    EXPECT_EQ(refresh.current().wallpaper, still);
+    EXPECT_EQ(test::readFile(still), "png\n");
+    EXPECT_EQ(messages.shown.size(), 1u);  // said once
+    EXPECT_NE(
+        test::readFile(temp.file("told.log")).find("--still /w/nolayer2 /w/nolayer2/index.htm"),
+        std::string::npos);
+}
+
+}  // namespace
+}  // namespace velluma
