@@ -10,9 +10,13 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth fonts-dejavu-core xdotool trayer clang libclang-rt-14-dev
     dbus-daemon dbus-bin libglib2.0-dev libxcb1-dev gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common xfconf qt6-declarative-dev
+    qt6-webengine-dev libqt6webenginecore6-bin openbox x11-utils x11-apps
 )
 
 missing=()
+# The Flash player of the live pages comes from npm at build time; any Node.js with npm will
+# do, Debian's included.
+command -v npm >/dev/null || missing+=(npm)
 for p in "${packages[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
     [[ "$status" == "install ok installed" ]] || missing+=("$p")
