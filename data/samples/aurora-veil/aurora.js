@@ -1,0 +1,261 @@
+// Aurora Veil: curtains of northern light over a mountain ridge.
+// The sky, the stars and the ridge are drawn once per size; each frame only lays the
+// light (at half resolution, it is soft anyway) and a few twinkling stars over them.
+(function () {
+    "use strict";
+
+    var canvas = document.getElementById("sky");
+    var ctx = canvas.getContext("2d");
+
+    var FRAME_MS = 1000 / 30;  // a wallpaper needs no more, and the machine has other work
+    var LIGHT_SCALE = 0.5;     // the light layer's resolution against CSS pixels
+    var COLUMN = 2;            // light column width in light-layer pixels
+
+    var width = 0, height = 0, ratio = 1;
+    var backdrop = null, ridge = null, light = null, lightCtx = null;
+    var twinklers = [];
+    var last = 0;
+
+    // The same stars and mountains at every start: a small seeded generator.
+    function seeded(seed) {
+        return function () {
+            seed |= 0;
+            seed = (seed + 0x6d2b79f5) | 0;
+            var t = Math.imul(seed ^ (seed >>> 15), 1 | seed);
+            t = (t + Math.imul(t ^ (t >>> 7), 61 | t)) ^ t;
+            return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
+        };
+    }
+
+    function layer(w, h) {
+        var c = document.createElement("canvas");
+        c.width = Math.max(1, Math.round(w));
+        c.height = Math.max(1, Math.round(h));
+        return c;
+    }
+
+    // A vertical strip of light: a sharp bright hem at the bottom that fades upwards into
+    // a cooler colour. Drawn stretched, once per column.
+    function curtain(hem, body, crown) {
+        var c = layer(1, 256);
+        var g = c.getContext("2d");
+        var grad = g.createLinearGradient(0, 256, 0, 0);
+        grad.addColorStop(0.0, "rgba(" + hem + ",0)");
+        grad.addColorStop(0.04, "rgba(" + hem + ",0.95)");
+        grad.addColorStop(0.12, "rgba(" + hem + ",0.75)");
+        grad.addColorStop(0.4, "rgba(" + body + ",0.35)");
+        grad.addColorStop(0.75, "rgba(" + crown + ",0.14)");
+        grad.addColorStop(1.0, "rgba(" + crown + ",0)");
+        g.fillStyle = grad;
+        g.fillRect(0, 0, 1, 256);
+        return c;
+    }
+
+    // The faint glow a curtain casts on the sky below its hem, so the hem never reads as
+    // the edge of something solid.
+    function halo(colour) {
+        var c = layer(1, 64);
+        var g = c.getContext("2d");
+        var grad = g.createLinearGradient(0, 0, 0, 64);
+        grad.addColorStop(0, "rgba(" + colour + ",0.3)");
+        grad.addColorStop(0.35, "rgba(" + colour + ",0.1)");
+        grad.addColorStop(1, "rgba(" + colour + ",0)");
+        g.fillStyle = grad;
+        g.fillRect(0, 0, 1, 64);
+        return c;
+    }
+
+    var curtains = [
+        {sprite: curtain("150,255,190", "60,220,150", "90,120,255"), glow: halo("80,230,170"),
+         base: 0.50, reach: 0.36,
+         speed: 0.05, phase: 0.0, strength: 0.85},
+        {sprite: curtain("120,255,220", "40,200,190", "150,90,255"), glow: halo("60,210,200"),
+         base: 0.40, reach: 0.30,
+         speed: -0.035, phase: 2.1, strength: 0.6},
+        {sprite: curtain("255,150,230", "170,110,255", "90,60,200"), glow: halo("170,110,240"),
+         base: 0.30, reach: 0.22,
+         speed: 0.025, phase: 4.4, strength: 0.38}
+    ];
+
+    function drawBackdrop() {
+        backdrop = layer(width * ratio, height * ratio);
+        var g = backdrop.getContext("2d");
+        g.scale(ratio, ratio);
+        var sky = g.createLinearGradient(0, 0, 0, height);
+        sky.addColorStop(0, "#01030a");
+        sky.addColorStop(0.45, "#04101f");
+        sky.addColorStop(0.8, "#0a2233");
+        sky.addColorStop(1, "#10303a");
+        g.fillStyle = sky;
+        g.fillRect(0, 0, width, height);
+
+        var random = seeded(7);
+        var count = Math.round(width * height / 2200);
+        twinklers = [];
+        for (var i = 0; i < count; i++) {
+            var x = random() * width;
+            var y = Math.pow(random(), 1.4) * height * 0.85;
+            var size = 0.3 + Math.pow(random(), 3) * 1.2;
+            var alpha = (0.25 + random() * 0.65) * (1 - y / height);
+            g.fillStyle = "rgba(" + (215 + Math.round(random() * 40)) + ",230,255," +
+                alpha.toFixed(3) + ")";
+            g.beginPath();
+            g.arc(x, y, size, 0, Math.PI * 2);
+            g.fill();
+            if (size > 0.9 && twinklers.length < 90)
+                twinklers.push({x: x, y: y, size: size * 1.6, phase: random() * 6.283,
+                                rate: 0.6 + random() * 1.6});
+        }
+    }
+
+    // Two ridges: a hazy far one, and a near one in black with a fringe of spruces, so the
+    // light stands behind them.
+    function drawRidge() {
+        ridge = layer(width * ratio, height * ratio);
+        var g = ridge.getContext("2d");
+        g.scale(ratio, ratio);
+        function mountains(seed, top, rough, colour) {
+            var random = seeded(seed);
+            var points = [0.5, 0.5];
+            for (var level = 0; level < 7; level++) {
+                var next = [];
+                var spread = rough * Math.pow(0.55, level);
+                for (var i = 0; i < points.length - 1; i++) {
+                    next.push(points[i]);
+                    next.push((points[i] + points[i + 1]) / 2 + (random() - 0.5) * spread);
+                }
+                next.push(points[points.length - 1]);
+                points = next;
+            }
+            var line = [];
+            for (var j = 0; j < points.length; j++)
+                line.push(height - height * (top - 0.5 + points[j]));
+            g.beginPath();
+            g.moveTo(0, height);
+            for (var k = 0; k < line.length; k++)
+                g.lineTo(k / (line.length - 1) * width, line[k]);
+            g.lineTo(width, height);
+            g.closePath();
+            g.fillStyle = colour;
+            g.fill();
+            return line;
+        }
+        function spruce(x, y, tall) {
+            var tiers = 5;
+            g.beginPath();
+            g.moveTo(x, y - tall);
+            for (var i = 1; i <= tiers; i++) {
+                var spread = tall * 0.2 * i / tiers + tall * 0.03;
+                var at = y - tall + tall * 0.92 * i / tiers;
+                g.lineTo(x + spread, at);
+                g.lineTo(x + spread * 0.35, at - tall * 0.05);
+            }
+            g.lineTo(x + tall * 0.03, y + 2);
+            g.lineTo(x - tall * 0.03, y + 2);
+            for (var k = tiers; k >= 1; k--) {
+                var s2 = tall * 0.2 * k / tiers + tall * 0.03;
+                var at2 = y - tall + tall * 0.92 * k / tiers;
+                g.lineTo(x - s2 * 0.35, at2 - tall * 0.05);
+                g.lineTo(x - s2, at2);
+            }
+            g.closePath();
+            g.fill();
+        }
+        var haze = g.createLinearGradient(0, height * 0.62, 0, height);
+        haze.addColorStop(0, "rgba(9,27,40,0.96)");
+        haze.addColorStop(1, "rgba(4,10,18,1)");
+        mountains(11, 0.26, 0.5, haze);
+        var near = mountains(23, 0.12, 0.3, "#02060b");
+        var random = seeded(31);
+        for (var x = 0; x < width; x += 4 + random() * 26) {
+            var at = Math.min(near.length - 1, Math.round(x / width * (near.length - 1)));
+            spruce(x, near[at] + 3, height * (0.025 + random() * 0.045));
+        }
+    }
+
+    function resize() {
+        width = window.innerWidth || 1;
+        height = window.innerHeight || 1;
+        ratio = Math.min(window.devicePixelRatio || 1, 2);
+        canvas.width = Math.round(width * ratio);
+        canvas.height = Math.round(height * ratio);
+        drawBackdrop();
+        drawRidge();
+        light = layer(width * LIGHT_SCALE, height * LIGHT_SCALE);
+        lightCtx = light.getContext("2d");
+        last = 0;
+    }
+
+    function drawLight(t) {
+        var w = light.width, h = light.height;
+        var g = lightCtx;
+        g.globalCompositeOperation = "source-over";
+        g.clearRect(0, 0, w, h);
+        g.globalCompositeOperation = "lighter";
+        for (var c = 0; c < curtains.length; c++) {
+            var cu = curtains[c];
+            var drift = t * cu.speed;
+            for (var x = 0; x < w; x += COLUMN) {
+                var u = x / w;
+                // The hem sways in long slow folds with small ripples running along it.
+                var fold = Math.sin(u * 5.1 + drift * 6 + cu.phase) * 0.07 +
+                           Math.sin(u * 11.3 - t * 0.21 + cu.phase * 2) * 0.025 +
+                           Math.sin(u * 27.0 + t * 0.5) * 0.006;
+                var hem = h * (cu.base + fold + 0.08 * u);
+                var reach = h * cu.reach * (0.75 + 0.25 * Math.sin(u * 7.7 - t * 0.17 + cu.phase));
+                // Brightness: broad patches that drift and leave gaps between them, and fine
+                // uneven rays that shimmer.
+                var patch = 0.5 + 0.5 * Math.sin(u * 8.2 - drift * 9 + cu.phase);
+                patch *= 0.7 + 0.3 * Math.sin(u * 2.9 + t * 0.09 + cu.phase * 1.7);
+                patch = Math.max(0, patch * 1.2 - 0.1);
+                var rays = 0.7 + 0.18 * Math.sin(u * 173 + 3 * Math.sin(t * 0.31 + u * 9)) +
+                           0.12 * Math.sin(u * 61 - t * 0.23 + cu.phase);
+                var a = cu.strength * patch * patch * patch * rays * 1.6;
+                if (a < 0.002) continue;
+                // Faint parts are short too: the light's edge then follows a curve, not a
+                // column, where it meets the dark.
+                var body = Math.min(1, a * 3);
+                reach *= 0.25 + 0.75 * body;
+                g.globalAlpha = Math.min(1, a);
+                g.drawImage(cu.sprite, x, hem - reach, COLUMN + 1, reach * 1.06);
+                g.drawImage(cu.glow, x, hem - h * 0.01, COLUMN + 1, h * 0.16);
+            }
+        }
+        g.globalAlpha = 1;
+    }
+
+    function frame(now) {
+        requestAnimationFrame(frame);
+        if (last && now - last < FRAME_MS - 2) return;
+        last = now;
+        var t = now / 1000;
+
+        drawLight(t);
+        ctx.setTransform(1, 0, 0, 1, 0, 0);
+        ctx.globalCompositeOperation = "source-over";
+        ctx.globalAlpha = 1;
+        ctx.drawImage(backdrop, 0, 0);
+
+        ctx.setTransform(ratio, 0, 0, ratio, 0, 0);
+        for (var i = 0; i < twinklers.length; i++) {
+            var s = twinklers[i];
+            var k = 0.5 + 0.5 * Math.sin(t * s.rate + s.phase);
+            ctx.globalAlpha = 0.15 + 0.6 * k * k;
+            ctx.fillStyle = "#e8f0ff";
+            ctx.fillRect(s.x - s.size / 2, s.y - s.size / 2, s.size, s.size);
+        }
+
+        ctx.globalAlpha = 1;
+        ctx.globalCompositeOperation = "lighter";
+        ctx.imageSmoothingEnabled = true;
+        ctx.drawImage(light, 0, 0, width, height);
+
+        ctx.globalCompositeOperation = "source-over";
+        ctx.setTransform(1, 0, 0, 1, 0, 0);
+        ctx.drawImage(ridge, 0, 0);
+    }
+
+    window.addEventListener("resize", resize);
+    resize();
+    requestAnimationFrame(frame);
+})();
