@@ -42,6 +42,33 @@ bool isPlainFolder(const std::string& folder, const FolderEntry& entry) {
            (st.st_mode & S_IWUSR);
 }
 
+std::string withoutTrailingSlash(const std::string& folder) {
+    std::string root = folder;
+    if (!root.empty() && root.back() == '/') root.pop_back();
+    return root;
+}
+
+ThemeRow packageRow(const TThemeInfo& info, const std::string& packagePath,
+                    bool componentsInstalled) {
+    ThemeRow row;
+    row.caption = info.Name;
+    row.date = dateText(packagePath);
+    row.path = packagePath;
+    row.imageIndex = componentsInstalled ? info.Style : kMissingComponentsImage;
+    return row;
+}
+
+// Whether scanning a subfolder would import anything: any package in it or below.
+bool holdsPackages(const std::string& folder) {
+    for (const FolderEntry& entry : FolderEntries(folder)) {
+        if (HasExtension(entry.name, kPackageExtension)) return true;
+        if (entry.name != "Recycled" && isPlainFolder(folder, entry) &&
+            holdsPackages(folder + "/" + entry.name))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool ReadThemeInfo(const std::string& path, TThemeInfo& info) {
@@ -92,23 +119,16 @@ bool AddThemePackage(ThemeContext& context, ThemeList& list, const std::string& 
         }
     }
 
-    ThemeRow row;
-    row.caption = info.Name;
-    row.date = dateText(packagePath);
-    row.path = packagePath;
-    row.imageIndex = ActiveDesktopInstalled(context.registry) && FlashInstalled(context.registry)
-                         ? info.Style
-                         : kMissingComponentsImage;
-    const int index = list.addRow(row);
+    const bool components =
+        ActiveDesktopInstalled(context.registry) && FlashInstalled(context.registry);
+    const int index = list.addRow(packageRow(info, packagePath, components));
     if (packagePath == currentTheme && !list.hasSelection()) list.selectRow(index);
     return true;
 }
 
 void ScanThemeFolder(ThemeContext& context, ThemeList& list, const std::string& currentTheme,
                      const std::string& folder) {
-    std::string root = folder;
-    if (!root.empty() && root.back() == '/') root.pop_back();
-
+    const std::string root = withoutTrailingSlash(folder);
     for (const FolderEntry& entry : FolderEntries(root)) {
         if (entry.name != "Recycled" && isPlainFolder(root, entry))
             ScanThemeFolder(context, list, currentTheme, root + "/" + entry.name);
@@ -119,6 +139,37 @@ void ScanThemeFolder(ThemeContext& context, ThemeList& list, const std::string& 
     for (const FolderEntry& entry : FolderEntries(root)) {
         if (HasExtension(entry.name, kPackageExtension))
             AddThemePackage(context, list, currentTheme, root + "/" + entry.name);
+    }
+}
+
+std::optional<std::vector<std::string>> LibraryPackages(const std::string& folder) {
+    const std::string root = withoutTrailingSlash(folder);
+    std::vector<std::string> packages;
+    for (const FolderEntry& entry : FolderEntries(root)) {
+        if (entry.name != "Recycled" && isPlainFolder(root, entry) &&
+            holdsPackages(root + "/" + entry.name))
+            return std::nullopt;
+        if (HasExtension(entry.name, kPackageExtension))
+            packages.push_back(root + "/" + entry.name);
+    }
+    return packages;
+}
+
+PackageReading ReadPackageRow(const std::string& path, bool componentsInstalled, ThemeRow& row) {
+    TThemeInfo info;
+    if (!ReadThemeInfo(path, info)) return PackageReading::Skipped;
+    if (info.Style == kBareFlashStyle) return PackageReading::MustConvert;
+    row = packageRow(info, path, componentsInstalled);
+    return PackageReading::Listed;
+}
+
+void ListThemeRows(ThemeList& list, const std::vector<ThemeRow>& rows,
+                   const std::string& currentTheme) {
+    list.clear();
+    const ThemeListUpdate update(list);
+    for (const ThemeRow& row : rows) {
+        const int index = list.addRow(row);
+        if (row.path == currentTheme && !list.hasSelection()) list.selectRow(index);
     }
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "themes/ThemeList.h"
 #include "themes/ThemeRecords.h"
 
 namespace velluma {
 
-class ThemeList;
 struct ThemeContext;
 
 /// Reads what the library shows of a package: [Name] ThemeName ("No name") and the low
@@ -30,6 +32,23 @@ bool AddThemePackage(ThemeContext& context, ThemeList& list, const std::string& 
 /// be read are skipped silently.
 void ScanThemeFolder(ThemeContext& context, ThemeList& list, const std::string& currentTheme,
                      const std::string& folder);
+
+/// The packages ScanThemeFolder would add from the library's own folder (advThemes), in its
+/// order, when it has nothing to import: nullopt when a subfolder holds a package.
+std::optional<std::vector<std::string>> LibraryPackages(const std::string& folder);
+
+/// What the library's scan does with one of its own packages.
+enum class PackageReading { Listed, Skipped, MustConvert };
+
+/// Reads the row the library's scan gives its own package at path; a package it would skip
+/// or convert gives no row. Reads files and nothing else, so it may run on any thread.
+/// componentsInstalled is what ActiveDesktopInstalled and FlashInstalled say together.
+PackageReading ReadPackageRow(const std::string& path, bool componentsInstalled, ThemeRow& row);
+
+/// Lists rows as ScanThemeFolder lists a folder's packages: empties list, adds the rows in one
+/// bracket and selects the row of currentTheme.
+void ListThemeRows(ThemeList& list, const std::vector<ThemeRow>& rows,
+                   const std::string& currentTheme);
 
 /// True when programFolder + "/advThemes/Recycled" holds a "*.tvp".
 bool RecycledHasThemes(const std::string& programFolder);

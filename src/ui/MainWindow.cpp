@@ -38,13 +38,13 @@ TfMain::TfMain(AppContext& context, QWidget* parent)
     : QMainWindow(parent),
       m_context(context),
       m_platform(context.platform),
-      m_settings(context.settings) {
+      m_settings(context.settings),
+      // The library's scan is most of the start-up: it runs while the frame is built.
+      m_libraryReadAhead(std::make_unique<LibraryReadAhead>(context.themes)) {
     setObjectName(QStringLiteral("fMain"));
     setFont(QFont(QStringLiteral("Tahoma"), 8));
     buildFrame();
     guard([this] { FormCreate(); });
-    m_about = new TfAbout(m_platform, m_settings, this);
-    m_about->applyTexts(m_language);
 }
 
 TfMain::~TfMain() {
@@ -199,12 +199,50 @@ void TfMain::buildPages() {
         layout->addWidget(m_articleLabels[i]);
         m_pageControl->addWidget(page);
     }
-    m_themePage = new ThemeLibraryPage(*this, m_pageControl->widget(0));
+    m_themePage =
+        new ThemeLibraryPage(*this, m_pageControl->widget(0), std::move(m_libraryReadAhead));
     m_listPage = new ImageListPage(*this, m_pageControl->widget(1));
-    m_reportPage = new ReportPage(*this, m_pageControl->widget(4));
-    m_pages = {m_themePage, m_listPage, m_reportPage};
+    m_pages = {m_themePage, m_listPage};
     buildOptionsPage(m_pageControl->widget(2));
-    m_pages.push_back(new BuilderPage(*this, m_pageControl->widget(3)));
+}
+
+// Most runs never open the builder or a report: their pages cost nothing until they do.
+void TfMain::buildLatePage(int index) {
+    MainWindowPage* page = nullptr;
+    if (index == 3 && !m_builderPage)
+        page = m_builderPage = new BuilderPage(*this, m_pageControl->widget(3));
+    else if (index == 4 && !m_reportPage)
+        page = m_reportPage = new ReportPage(*this, m_pageControl->widget(4));
+    if (!page) return;
+    m_pages.push_back(page);
+    // What the window's creation, texts and layout did for the other pages.
+    page->applyLanguage();
+    page->formCreate();
+    page->formResize(width());
+}
+
+void TfMain::setPage(int index) {
+    // Built before the switch: controls added to a page on display would show a moment late.
+    buildLatePage(index);
+    m_pageControl->setCurrentIndex(index);
+}
+
+BuilderPage* TfMain::builderPage() {
+    buildLatePage(3);
+    return m_builderPage;
+}
+
+ReportPage* TfMain::reportPage() {
+    buildLatePage(4);
+    return m_reportPage;
+}
+
+TfAbout* TfMain::aboutWindow() {
+    if (!m_about) {
+        m_about = new TfAbout(m_platform, m_settings, this);
+        m_about->applyTexts(m_language);
+    }
+    return m_about;
 }
 
 void TfMain::buildOptionsPage(QWidget* page) {

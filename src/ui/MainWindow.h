@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QSystemTrayIcon>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,9 @@ class RadioGroup;
 class TfAbout;
 class MainWindowPage;
 class ThemeLibraryPage;
+class LibraryReadAhead;
 class ImageListPage;
+class BuilderPage;
 class ReportPage;
 class ThemeList;
 class ListLibrary;
@@ -66,7 +69,9 @@ public:
 
     ThemeLibraryPage* themePage() const { return m_themePage; }
     ImageListPage* listPage() const { return m_listPage; }
-    ReportPage* reportPage() const { return m_reportPage; }
+    /// Pages 3 and 4 are built when first shown or asked for here.
+    BuilderPage* builderPage();
+    ReportPage* reportPage();
     /// The rows the rotations choose from; null while the page that shows them is missing.
     ThemeList* themeList() const;
     ListLibrary* listLibrary() const;
@@ -131,7 +136,8 @@ public:
     /// Whether the desktop has a notification area (without one, hiding minimises).
     bool hasTray() const;
     QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
-    TfAbout* aboutWindow() const { return m_about; }
+    /// Built when first asked for.
+    TfAbout* aboutWindow();
 
     /// Runs when the window has closed; ends the message loop.
     std::function<void()> onClosed;
@@ -152,6 +158,10 @@ private:
     void buildSelector();
     void buildToolBar();
     void buildPages();
+    /// Builds page 3 or 4 when it is still missing.
+    void buildLatePage(int index);
+    /// Shows a page by index, built first.
+    void setPage(int index);
     void buildOptionsPage(QWidget* page);
     void buildSlideShowSheet(QWidget* sheet);
     void buildStatusBar();
@@ -184,7 +194,9 @@ private:
     std::vector<MainWindowPage*> m_pages;  // in page order; pages without one are missing
     ThemeLibraryPage* m_themePage = nullptr;
     ImageListPage* m_listPage = nullptr;
+    BuilderPage* m_builderPage = nullptr;
     ReportPage* m_reportPage = nullptr;
+    std::unique_ptr<LibraryReadAhead> m_libraryReadAhead;  // until page 0 takes it
 
     // Tool bar.
     QToolButton* m_tbbOnOff = nullptr;
@@ -237,7 +249,7 @@ private:
     std::vector<QAction*> m_commandItems;  // the nine command items, menu order
     std::vector<QAction*> m_languageItems;
 
-    TfAbout* m_about = nullptr;  // a child of the window
+    TfAbout* m_about = nullptr;  // a child of the window, once built
 };
 
 }  // namespace velluma

@@ -157,7 +157,7 @@ void TfMain::b5Click(QObject* sender) {
         OpenHelpFile();
         return;
     }
-    m_pageControl->setCurrentIndex(tag);
+    setPage(tag);
     for (int i = 0; i < 4; ++i) m_selector[i]->setChecked(i == tag);
     if (m_hintMark == 0) UpdateStatusBar();
 }
@@ -185,7 +185,7 @@ void TfMain::pressSelector(int tag) {
 }
 
 void TfMain::showPage(int index) {
-    m_pageControl->setCurrentIndex(index);
+    setPage(index);
     for (int i = 0; i < 4; ++i) m_selector[i]->setChecked(i == index);
 }
 
@@ -289,7 +289,7 @@ void TfMain::TrayIconDblClick() {
 void TfMain::SettingsToControls() {
     armRotationTimers();
     const TOptions& o = m_settings.options;
-    m_pageControl->setCurrentIndex(o.ActivePage >= 0 && o.ActivePage < 5 ? o.ActivePage : 0);
+    setPage(o.ActivePage >= 0 && o.ActivePage < 5 ? o.ActivePage : 0);
     for (int i = 0; i < 4; ++i) m_selector[i]->setChecked(i == m_pageControl->currentIndex());
     m_cbsAbout->setChecked(o.ShowAboutWindow);
     m_cbAutoRun->setChecked(o.RunAtStartup);
@@ -428,7 +428,7 @@ void TfMain::OtherItemClick(QAction* item) {
             m_pcOptions->setCurrentIndex(tag / 10 - 1);
             break;
         case 100:
-            if (m_about) m_about->exec();
+            aboutWindow()->exec();
             break;
         case 200:
             m_platform.shell->open(m_settings.Links[0], ShowMode::Normal);

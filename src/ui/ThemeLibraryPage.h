@@ -1,10 +1,14 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "themes/ThemeList.h"
 #include "ui/MainWindowPage.h"
 
 class QAction;
@@ -17,15 +21,39 @@ class QTreeWidget;
 
 namespace velluma {
 
-class ThemeList;
 class ThemeRows;
+struct ThemeContext;
+
+/// The library's packages, read while the window is being built: the first scan is most of
+/// the start-up, and it only reads files unless it has packages to import or convert. A
+/// worker thread starts at once; the window's thread joins in when it comes to the rows.
+class LibraryReadAhead final {
+public:
+    /// Starts reading the library folder of themes.
+    explicit LibraryReadAhead(ThemeContext& themes);
+    ~LibraryReadAhead();
+    LibraryReadAhead(const LibraryReadAhead&) = delete;
+    LibraryReadAhead& operator=(const LibraryReadAhead&) = delete;
+
+    /// The rows, read to the end on this thread and the worker, with processEvents (when set)
+    /// after each package this thread reads, as the scan does; nullopt when the scan has more
+    /// to do than read.
+    std::optional<std::vector<ThemeRow>> take(const std::function<void()>& processEvents);
+
+private:
+    struct Reading;
+    std::unique_ptr<Reading> m_reading;
+    std::thread m_worker;
+};
 
 /// Page 0, the theme library — the installed theme packages in lvAdvanc, with
 /// their commands, sorting, drops and folder search.
 class ThemeLibraryPage final : public MainWindowPage {
     Q_OBJECT
 public:
-    ThemeLibraryPage(TfMain& window, QWidget* sheet);
+    /// readAhead, when given, holds the library as formCreate is to list it.
+    ThemeLibraryPage(TfMain& window, QWidget* sheet,
+                     std::unique_ptr<LibraryReadAhead> readAhead = nullptr);
     ~ThemeLibraryPage() override;
 
     /// Creation step 9: fill the view from advThemes and restore the saved sort.
@@ -105,6 +133,7 @@ private:
     QLabel* m_barLabel;
     QTreeWidget* m_lvAdvanc;
     std::unique_ptr<ThemeRows> m_rows;
+    std::unique_ptr<LibraryReadAhead> m_readAhead;
 
     QMenu* m_padvlvPopup = nullptr;
     std::array<QAction*, 4> m_padvPM{};

@@ -81,7 +81,7 @@ protected:
         folder.write("Languages/alpha.lng", std::string(test::kAlpha) + kEditorTexts);
         window->language().Load(language);
         window->ApplyLanguage();
-        builder = window->findChild<BuilderPage*>();
+        builder = window->builderPage();
         movie = folder.write("media/fly.swf", movieBytes());
         picture = folder.file("media/back.jpg");
         QImage image(64, 40, QImage::Format_RGB32);

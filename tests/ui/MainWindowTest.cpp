@@ -36,6 +36,32 @@ TEST_F(MainWindowTest, CtrlFunctionKeysSwitchPagesAndPlainOnesDoNothing) {
     EXPECT_TRUE(shell().opened.empty());  // no key opens the help
 }
 
+// The builder and the report page are built when first needed: saved as the page on display,
+// they show whole at start-up, and they follow a language switch like the other pages.
+TEST_F(MainWindowTest, ASavedBuilderOrReportPageShowsWholeAndFollowsTheLanguage) {
+    folder.write("Languages/alpha.lng", std::string(test::kAlpha) +
+                                            "[PAGE_EDITOR]\r\ncaption8=Create A\r\n"
+                                            "[PAGE_REPORT]\r\nr6=Back A\r\n");
+    const struct {
+        int index;
+        const char* name;
+        const char* hint;
+    } cases[] = {{3, "bcreate", "Create A"}, {4, "prepBBack", "Back A"}};
+    for (const auto& [index, name, hint] : cases) {
+        settings.options.ActivePage = index;
+        window = std::make_unique<TfMain>(*context);
+        window->show();
+        EXPECT_EQ(page(), index);
+        auto* control = child<QWidget>(name);
+        ASSERT_NE(control, nullptr);
+        EXPECT_TRUE(control->isVisible()) << name;
+        EXPECT_EQ(control->property("hint").toString(), QString::fromLatin1(hint));
+        window->language().Load(folder.file("Languages/beta.lng"));
+        window->ApplyLanguage();
+        EXPECT_EQ(control->property("hint").toString(), QString()) << name;
+    }
+}
+
 TEST_F(MainWindowTest, HelpButtonKeepsThePageAndReportsAMissingFile) {
     window->show();
     child<QToolButton>("b4")->click();

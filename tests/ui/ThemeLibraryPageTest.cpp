@@ -13,6 +13,8 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <filesystem>
+#include <functional>
+#include <map>
 
 #include "themes/DesktopComponents.h"
 #include "themes/ZipArchive.h"
@@ -171,6 +173,54 @@ TEST_F(ThemeLibraryPageTest, StartupListsTheLibraryByNameWithStyleImages) {
     EXPECT_EQ(libraryPage->headerImage(1), -1);
     EXPECT_EQ(settings.options.lvadvSortType, 0);
     EXPECT_EQ(window->themeList(), &libraryPage->themeList());
+}
+
+// A plain library is read while the window is built; one that holds a package to import or
+// to convert is scanned as before. Either way the rows and the current theme's selection
+// are the scan's.
+TEST_F(ThemeLibraryPageTest, StartupListsWhatTheScanLists) {
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        std::vector<std::string> captions;
+    };
+    const Case cases[] = {
+        {"plain library",
+         [&] {
+             package("advThemes/b.tvp", "Beta", 2);
+             folder.write("advThemes/broken.tvp", "not an archive");
+             folder.write("advThemes/WorkDir/1/theme.cfg", "[Name]\r\nThemeName=Staged\r\n");
+         },
+         {"Alpha", "Beta"}},
+        {"package in a subfolder",
+         [&] { package("advThemes/sub/c.tvp", "Gamma"); },
+         {"Alpha", "Gamma"}},
+        {"bare Flash package",
+         [&] { packageWithConfig("advThemes/bare.tvp", "[Files]\r\nFlashMovie=m.swf\r\n"); },
+         {"Alpha", "No name"}},
+    };
+    const std::map<std::string, int> styles = {
+        {"Alpha", 1}, {"Beta", 2}, {"Gamma", 0}, {"No name", 0}};
+    for (const Case& c : cases) {
+        window.reset();
+        std::filesystem::remove_all(folder.file("advThemes"));
+        folder.makeFolder("advThemes/Recycled");
+        folder.makeFolder("advThemes/WorkDir");
+        package("advThemes/a.tvp", "Alpha", 1);
+        c.arrange();
+        settings.cadvTheme = library("a.tvp");
+        start(false);
+        EXPECT_EQ(captions(), c.captions) << c.what;
+        EXPECT_EQ(selected(), std::vector<int>{rowOf("Alpha")}) << c.what;
+        // Every row names a package of the library itself; a converted one has style 0.
+        for (int i = 0; i < libraryPage->rows().rowCount(); ++i) {
+            const ThemeRow row = libraryPage->rows().row(i);
+            EXPECT_EQ(std::filesystem::path(row.path).parent_path(), folder.file("advThemes"))
+                << c.what;
+            EXPECT_TRUE(test::fileExists(row.path)) << c.what;
+            EXPECT_EQ(row.imageIndex, styles.at(row.caption)) << c.what << ": " << row.caption;
+        }
+    }
 }
 
 TEST_F(ThemeLibraryPageTest, FirstClickOnColumnOneSortsByDateAscendingSecondDescending) {
