@@ -68,7 +68,9 @@ TEST_F(SlideShowOptionsTest, GroupModesAreCommittedTogether) {
         window->SettingsToControls();
         group("rg13")->setItemIndex(1);
         tb1()->setValue(c.group);
-        if (c.group == 5) EXPECT_EQ(combo("cb2")->currentText(), QStringLiteral("Own size"));
+        if (c.group == 5) {
+            EXPECT_EQ(combo("cb2")->currentText(), QStringLiteral("Own size"));
+        }
         chooseMode(c.mode);
         EXPECT_EQ(PackGroupDisplay(settings.options.GroupDisplay), 100222);  // not yet
         window->ControlsToSettings();
