@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QWebEngineView;
+
+namespace velluma {
+
+class LivePage;
+class LoopbackServer;
+class PageProfile;
+
+/// The live desktop: a frameless window below every other, covering the whole virtual desktop
+/// (the pages place their movies in screen pixels and percent), of the desktop type on X11.
+/// A new page loads in a second view underneath the shown one and takes its place once it has
+/// drawn, so switching pages never flashes black.
+class DesktopWindow : public QWidget {
+    Q_OBJECT
+public:
+    DesktopWindow(PageProfile& profile, LoopbackServer& server);
+    ~DesktopWindow() override;
+
+    /// Presents startPage ('/' separated, relative to folder); answers with shown or failed.
+    void present(const QString& folder, const QString& startPage);
+
+    /// Paused: hidden, and the page frozen (no rendering, no timers).
+    void setPaused(bool paused);
+
+Q_SIGNALS:
+    void shown(const QString& startPage);
+    void failed(const QString& reason);
+    void rendererCrashed();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    struct Presentation {
+        QWebEngineView* view = nullptr;
+        LivePage* page = nullptr;
+        QString prefix;
+        QString startPage;
+    };
+
+    void followScreens();
+    void takeOverPending();
+    void drop(Presentation& presentation);
+
+    PageProfile& m_profile;
+    LoopbackServer& m_server;
+    Presentation m_current;
+    Presentation m_pending;
+    bool m_paused = false;
+};
+
+}  // namespace velluma

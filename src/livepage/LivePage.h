@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEnginePage>
+
+#include <memory>
+
+namespace velluma {
+
+/// A theme page: it stays on the URL we gave it. Links, scripts that navigate away and new
+/// windows are refused, so the pages' download links stay inert.
+class LivePage : public QWebEnginePage {
+    Q_OBJECT
+public:
+    LivePage(QWebEngineProfile* profile, const QString& origin, QObject* parent);
+    ~LivePage() override;
+
+    /// Loads url; answers once with drawn() or loadFailed().
+    void present(const QUrl& url);
+
+Q_SIGNALS:
+    /// The page has loaded and its Flash movies have started (or did not within a few
+    /// seconds), so it can replace the page on screen without a blank moment.
+    void drawn();
+    void loadFailed();
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    QWebEnginePage* createWindow(WebWindowType type) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int line, const QString& source) override;
+
+private:
+    void loaded(bool ok);
+    void checkReady();
+
+    QUrl m_presented;
+    QString m_origin;
+    QTimer m_readyPoll;
+    QElapsedTimer m_sinceLoaded;
+    bool m_answered = false;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+}  // namespace velluma

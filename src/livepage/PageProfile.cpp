@@ -1,0 +1,139 @@
+#include "livepage/PageProfile.h"
+
+#include <QFileInfo>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
+
+#include <cstdio>
+
+#include "livepage/LivePage.h"
+#include "livepage/LoopbackServer.h"
+
+namespace velluma {
+namespace {
+
+// Nothing leaves this machine: only our own server and inline data are fetched.
+class RequestFilter : public QWebEngineUrlRequestInterceptor {
+public:
+    RequestFilter(int port, QObject* parent)
+        : QWebEngineUrlRequestInterceptor(parent), m_port(port) {}
+
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+        const QUrl url = info.requestUrl();
+        const QString scheme = url.scheme();
+        bool ours = scheme == QLatin1String("http") && url.host() == QLatin1String("127.0.0.1") &&
+                    url.port() == m_port;
+        if (!ours && scheme != QLatin1String("data") && scheme != QLatin1String("blob"))
+            info.block(true);
+    }
+
+private:
+    int m_port;
+};
+
+// Set before the emulator loads: play at once, without the click-to-play overlay, draw on a
+// 2D canvas (the engine has no GPU, so WebGL is never there), and never let a movie open links
+// or talk to the network beyond the files beside it.
+const char kRuffleConfig[] = R"(
+(function () {
+    window.RufflePlayer = window.RufflePlayer || {};
+    window.RufflePlayer.config = {
+        publicPath: "%1",
+        autoplay: "on",
+        unmuteOverlay: "hidden",
+        splashScreen: false,
+        preferredRenderer: "canvas",
+        contextMenu: "off",
+        letterbox: "off",
+        allowNetworking: "internal",
+        openUrlMode: "deny",
+        upgradeToHttps: false,
+        warnOnUnsupportedContent: false,
+        showSwfDownload: false,
+        allowFullscreen: false,
+        backgroundExecutionMode: "none",
+        logLevel: "error"
+    };
+})();
+)";
+
+const char kRuffleLoader[] = R"(
+(function () {
+    if (document.querySelector('script[data-velluma-ruffle]')) return;
+    var script = document.createElement('script');
+    script.src = "%1ruffle.js";
+    script.setAttribute('data-velluma-ruffle', '');
+    (document.head || document.documentElement).appendChild(script);
+})();
+)";
+
+QWebEngineScript makeScript(const QString& name, const QString& source,
+                            QWebEngineScript::InjectionPoint point) {
+    QWebEngineScript script;
+    script.setName(name);
+    script.setSourceCode(source);
+    script.setInjectionPoint(point);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setRunsOnSubFrames(true);
+    return script;
+}
+
+}  // namespace
+
+PageProfile::PageProfile(const LoopbackServer& server, const QString& ruffleFolder, QObject* parent)
+    : QObject(parent),
+      m_profile(new QWebEngineProfile(this)),  // no storage name: off the record
+      m_filter(new RequestFilter(server.port(), this)),
+      m_origin(server.origin()) {
+    m_profile->setHttpCacheType(QWebEngineProfile::NoCache);
+    m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    m_profile->setSpellCheckEnabled(false);
+    m_profile->setUrlRequestInterceptor(m_filter);
+    connect(m_profile, &QWebEngineProfile::downloadRequested, this,
+            [](QWebEngineDownloadRequest* download) { download->cancel(); });
+
+    QWebEngineSettings* settings = m_profile->settings();
+    settings->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+    settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    settings->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
+    settings->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
+    settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+    settings->setAttribute(QWebEngineSettings::TouchIconsEnabled, false);
+    settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+    settings->setAttribute(QWebEngineSettings::ScreenCaptureEnabled, false);
+    settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+
+    if (QFileInfo(ruffleFolder + QStringLiteral("/ruffle.js")).isFile())
+        addFlashEmulator(m_origin + LoopbackServer::rufflePrefix());
+    else
+        std::fprintf(stderr, "velluma-page: no Flash emulator at %s; movies will not play\n",
+                     qPrintable(ruffleFolder));
+}
+
+PageProfile::~PageProfile() = default;
+
+void PageProfile::addFlashEmulator(const QString& publicPath) {
+    QWebEngineScriptCollection* scripts = m_profile->scripts();
+    scripts->insert(makeScript(QStringLiteral("velluma-ruffle-config"),
+                               QString::fromLatin1(kRuffleConfig).arg(publicPath),
+                               QWebEngineScript::DocumentCreation));
+    // The polyfill replaces the pages' <object> and <embed> elements by itself.
+    scripts->insert(makeScript(QStringLiteral("velluma-ruffle-loader"),
+                               QString::fromLatin1(kRuffleLoader).arg(publicPath),
+                               QWebEngineScript::DocumentReady));
+}
+
+LivePage* PageProfile::newPage(QObject* parent) {
+    return new LivePage(m_profile, m_origin, parent);
+}
+
+}  // namespace velluma

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QWebEngineProfile;
+class QWebEngineUrlRequestInterceptor;
+
+namespace velluma {
+
+class LivePage;
+class LoopbackServer;
+
+/// The engine settings every theme page runs with: an off-the-record profile without a disk
+/// cache, requests only to our loopback server, no downloads, and the Flash emulator injected
+/// into every document.
+class PageProfile : public QObject {
+    Q_OBJECT
+public:
+    /// ruffleFolder may be missing; pages then show without their movies.
+    PageProfile(const LoopbackServer& server, const QString& ruffleFolder,
+                QObject* parent = nullptr);
+    ~PageProfile() override;
+
+    LivePage* newPage(QObject* parent);
+    QWebEngineProfile* profile() const { return m_profile; }
+
+private:
+    void addFlashEmulator(const QString& origin);
+
+    QWebEngineProfile* m_profile;
+    QWebEngineUrlRequestInterceptor* m_filter;
+    QString m_origin;
+};
+
+}  // namespace velluma

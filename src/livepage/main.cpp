@@ -1,0 +1,144 @@
+// velluma-page: plays a theme's start page as the live desktop, apart from the tray program so
+// that a page that crashes or leaks never takes it down.
+//
+//   velluma-page                 commands on standard input, answers on standard output
+//   velluma-page --still <work folder> <start page> <out.png> <width> <height>
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QGuiApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "livepage/CommandChannel.h"
+#include "livepage/DesktopWindow.h"
+#include "livepage/LoopbackServer.h"
+#include "livepage/PageProfile.h"
+#include "livepage/StillRenderer.h"
+#include "livepage/X11CoverageWatcher.h"
+
+namespace velluma {
+namespace {
+
+// Chromium draws in software: there may be no GPU, and a wallpaper needs none. Qt's scene graph
+// then only copies those frames, so it stays off OpenGL too, which would load the software GL
+// driver (tens of MiB) for nothing. One process holds the renderer (the pages are ours, and a
+// crash ends us either way): separate renderer, zygote and audio processes would add well
+// over 100 MiB of resident memory. Flash movies compile their functions on first use. Nothing of
+// Chromium's own is fetched, and no proxy is looked for: the pages talk to 127.0.0.1 only.
+void configureEngine() {
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
+    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    flags +=
+        " --disable-gpu --single-process --js-flags=--wasm-lazy-compilation"
+        " --disable-features=AudioServiceOutOfProcess"
+        " --disable-background-networking --disable-component-update"
+        " --disable-domain-reliability --no-pings --disable-breakpad --no-proxy-server";
+    // Chromium refuses to start as root with its sandbox (which a single process does not
+    // use anyway); QTWEBENGINE_DISABLE_SANDBOX is honoured as well.
+    if (::geteuid() == 0) flags += " --no-sandbox";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+}
+
+int runStill(QApplication& app, PageProfile& profile, LoopbackServer& server,
+             const QStringList& args) {
+    bool widthOk = false, heightOk = false;
+    const QSize size(args[5].toInt(&widthOk), args[6].toInt(&heightOk));
+    if (!widthOk || !heightOk || size.width() < 1 || size.height() < 1 || size.width() > 16384 ||
+        size.height() > 16384) {
+        std::fprintf(stderr, "velluma-page: bad picture size %s x %s\n", qPrintable(args[5]),
+                     qPrintable(args[6]));
+        return 2;
+    }
+    StillRenderer still(profile, server, size, args[4]);
+    QObject::connect(&still, &StillRenderer::finished, &app, &QCoreApplication::exit,
+                     Qt::QueuedConnection);
+    still.render(QDir::cleanPath(QDir(args[2]).absolutePath()), args[3]);
+    return app.exec();
+}
+
+int runDesktop(QApplication& app, PageProfile& profile, LoopbackServer& server) {
+    CommandChannel channel;
+    QObject::connect(&channel, &CommandChannel::quitRequested, &app, [&app] { app.exit(0); });
+
+    // A Wayland compositor does not keep an X11 desktop window (through Xwayland) behind others.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        qgetenv("XDG_SESSION_TYPE") == "wayland") {
+        // Debian's layer-shell library is built for Qt 5 only: no background layer for us.
+        CommandChannel::send(QStringLiteral("error no-desktop-layer"));
+        return app.exec();
+    }
+
+    DesktopWindow window(profile, server);
+    QObject::connect(&channel, &CommandChannel::showRequested, &window, &DesktopWindow::present);
+    QObject::connect(&window, &DesktopWindow::shown, &app, [](const QString& startPage) {
+        CommandChannel::send(QStringLiteral("shown ") + startPage);
+    });
+    QObject::connect(&window, &DesktopWindow::failed, &app, [](const QString& reason) {
+        CommandChannel::send(QStringLiteral("error ") + reason);
+    });
+    QObject::connect(&window, &DesktopWindow::rendererCrashed, &app, [&app] {
+        CommandChannel::send(QStringLiteral("error renderer-crashed"));
+        app.exit(3);
+    });
+
+    std::unique_ptr<X11CoverageWatcher> coverage;
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        coverage = std::make_unique<X11CoverageWatcher>();
+        QObject::connect(coverage.get(), &X11CoverageWatcher::coveredChanged, &window,
+                         [&window](bool covered) {
+                             window.setPaused(covered);
+                             CommandChannel::send(covered ? QStringLiteral("paused")
+                                                          : QStringLiteral("resumed"));
+                         });
+    }
+    return app.exec();
+}
+
+}  // namespace
+}  // namespace velluma
+
+int main(int argc, char** argv) {
+    using namespace velluma;
+    std::signal(SIGPIPE, SIG_IGN);  // the tray program may be gone; stdin's end tells us
+    const bool still = argc > 1 && std::strcmp(argv[1], "--still") == 0;
+    if (still && argc != 7) {
+        std::fprintf(stderr,
+                     "usage: velluma-page --still <work folder> <start page> <out.png> "
+                     "<width> <height>\n");
+        return 2;
+    }
+    // A still needs no window system, and is asked for where ours cannot place a window.
+    if (still && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!still && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        CommandChannel::send(QStringLiteral("error no-display"));  // Qt would abort
+        return 1;
+    }
+    configureEngine();
+
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+
+    LoopbackServer server;
+    if (!server.listen()) {
+        std::fprintf(stderr, "velluma-page: cannot listen on 127.0.0.1\n");
+        if (!still) CommandChannel::send(QStringLiteral("error cannot listen on 127.0.0.1"));
+        return 1;
+    }
+    const QString ruffle = QCoreApplication::applicationDirPath() + QStringLiteral("/ruffle");
+    server.setRuffleFolder(ruffle);
+    PageProfile profile(server, ruffle);
+    return still ? runStill(app, profile, server, app.arguments())
+                 : runDesktop(app, profile, server);
+}

@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# Theme mode on a real X display with a window manager: the theme's page plays in a
+# desktop window of the page program, below every normal window and over the whole
+# screen; it animates (two screenshots a second apart differ), for a canvas theme and for
+# a Flash theme; a killed page program leaves the tray program running and the next apply
+# starts a new one; the end of the session closes the page. Run inside xvfb-run.
+#
+#   live_desktop.sh <installed program folder> <canvas package name> <flash package name>
+# With VELLUMA_E2E_SHOTS=<folder> the screenshots are kept there.
+set -uo pipefail
+
+dist=${1:?usage: live_desktop.sh <installed program folder> <canvas package> <flash package>}
+canvas=${2:?canvas package name}
+flash=${3:?flash package name}
+for tool in openbox xprop xwininfo xwd xmessage; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)"; exit 1; }
+done
+[[ -n "${DISPLAY:-}" ]] || { echo "no X display: run under xvfb-run"; exit 1; }
+[[ -x "$dist/velluma-page" ]] || { echo "no page program in $dist"; exit 1; }
+
+scratch=$(mktemp -d /tmp/velluma-e2e-XXXXXX)
+app="$scratch/Velluma"
+cp -a "$dist" "$app"
+rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
+# Two themes only, so the rotation alternates between them.
+find "$app/advThemes" -maxdepth 1 -name '*.tvp' ! -name "$canvas" ! -name "$flash" -delete
+export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
+mkdir -p "$HOME"
+unset QT_QPA_PLATFORM
+shots=${VELLUMA_E2E_SHOTS:-$scratch/shots}
+mkdir -p "$shots"
+
+openbox >/dev/null 2>&1 &
+wm=$!
+cleanup() {
+    pkill -KILL -f "^$app/velluma" 2>/dev/null
+    kill "$wm" 2>/dev/null
+    pkill -KILL -x xmessage 2>/dev/null
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+sleep 1
+
+failures=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+page_pid() { pgrep -f "^$app/velluma-page" | head -1; }
+tray_running() { kill -0 "$pid" 2>/dev/null; }
+# The managed window of the given type ("DESKTOP", "NORMAL"), as listed bottom to top.
+windows_bottom_up() {
+    xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g' | tr ' ' '\n' | grep 0x
+}
+desktop_window() {
+    local id
+    for id in $(windows_bottom_up); do
+        xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DESKTOP &&
+            { echo "$id"; return 0; }
+    done
+    return 1
+}
+wait_for() {  # wait_for <seconds> <command...>
+    local limit=$1
+    shift
+    for _ in $(seq 1 $((limit * 2))); do
+        "$@" && return 0
+        sleep 0.5
+    done
+    return 1
+}
+shot() { xwd -root -silent >"$shots/$1.xwd"; }
+differ() { ! cmp -s "$shots/$1.xwd" "$shots/$2.xwd"; }
+# The theme the desktop values name: the work folder's theme name.
+shown_theme() {
+    local page
+    page=$(awk '/^\[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Desktop\\General\]/ {
+                    inside = 1; next } /^\[/ { inside = 0 }
+                inside && /^"Wallpaper"=/ { sub(/^"Wallpaper"="/, ""); sub(/"\r?$/, ""); print }' \
+        "$app/registry/HKEY_CURRENT_USER.reg")
+    [[ -n "$page" ]] || return 1
+    grep -h -m1 '^ThemeName=' "$(dirname "$page")/theme.cfg" "$(dirname "$(dirname "$page")")/theme.cfg" \
+        2>/dev/null | head -1 | tr -d '\r' | sed 's/^ThemeName=//'
+}
+animates() {  # animates <label>: two screenshots a second apart differ
+    shot "$1-a"
+    sleep 1
+    shot "$1-b"
+    differ "$1-a" "$1-b"
+}
+
+# A first run writes the settings; then theme mode, on, rotating every 20 seconds.
+"$app/velluma" >"$scratch/out.log" 2>&1 &
+pid=$!
+sleep 4
+kill -TERM "$pid"
+wait "$pid"
+hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
+set_dword() { sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"; }
+set_dword state 00000000
+set_dword Enabled 00000001
+set_dword advChType 00000002
+set_dword advRandOrOrder 00000000
+set_dword advMin 00000000
+set_dword AdvSec 00000014
+set_dword ShowAboutWindow 00000000
+sed -i "s|^\"cadvTheme\"=\".*\"|\"cadvTheme\"=\"$app/advThemes/$canvas\"|" "$hklm"
+
+"$app/velluma" >>"$scratch/out.log" 2>&1 &
+pid=$!
+check "the page program starts" wait_for 30 page_pid
+check "a desktop window shows the page" wait_for 30 desktop_window
+desktop=$(desktop_window)
+geometry=$(xwininfo -id "$desktop" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+root=$(xwininfo -root | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+check "the desktop window covers the screen ($geometry)" test "$geometry" = "$root"
+first=$(shown_theme)
+sleep 3
+check "the first theme ($first) animates" animates first
+
+xmessage -geometry 300x100+100+100 "a normal window" &
+wait_for 10 bash -c "xprop -root _NET_CLIENT_LIST_STACKING | grep -q ','"
+sleep 1
+bottom=$(windows_bottom_up | head -1)
+check "the desktop window stays below a normal window" test "$bottom" = "$desktop"
+pkill -x xmessage
+
+# The page program dies; the tray program lives on and the next rotation starts a new one.
+old=$(page_pid)
+kill -KILL "$old"
+sleep 1
+check "the tray program survives the page program" tray_running
+check "the next apply starts a new page program" wait_for 40 bash -c \
+    "p=\$(pgrep -f '^$app/velluma-page' | head -1); [[ -n \$p && \$p != $old ]]"
+check "its desktop window shows" wait_for 30 desktop_window
+second=$(shown_theme)
+check "the rotation moved on to the other theme ($first, then $second)" test "$first" != "$second"
+sleep 4
+check "the second theme ($second) animates" animates second
+
+kill -TERM "$pid"
+wait "$pid"
+rc=$?
+check "ends cleanly on SIGTERM (exit code $rc)" test "$rc" -eq 0
+check "the page program has ended" wait_for 5 bash -c "! pgrep -f '^$app/velluma-page' >/dev/null"
+no_desktop_window() { ! desktop_window; }
+check "the desktop window is gone" wait_for 5 no_desktop_window
+
+if [[ $failures -ne 0 ]]; then
+    cat "$scratch/out.log"
+    exit 1
+fi
+echo "all checks passed"
