@@ -61,9 +61,21 @@ const char kRuffleConfig[] = R"(
 })();
 )";
 
+// Pages written for the ActiveX player size the <object> and give its <embed> fallback the
+// size of the desktop they were built on; the emulator replaces the <embed>, so it takes the
+// object's size, as the ActiveX player did.
 const char kRuffleLoader[] = R"(
 (function () {
     if (document.querySelector('script[data-velluma-ruffle]')) return;
+    var objects = document.querySelectorAll('object');
+    for (var i = 0; i < objects.length; ++i) {
+        var embed = objects[i].querySelector('embed');
+        if (!embed) continue;
+        ['width', 'height'].forEach(function (name) {
+            var size = objects[i].getAttribute(name);
+            if (size) embed.setAttribute(name, size);
+        });
+    }
     var script = document.createElement('script');
     script.src = "%1ruffle.js";
     script.setAttribute('data-velluma-ruffle', '');
