@@ -30,15 +30,10 @@ cleanup() {
 trap cleanup EXIT
 sleep 1
 
-failures=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/checks.sh"
 main_window_visible() { xdotool search --onlyvisible --name '^Velluma$' >/dev/null 2>&1; }
 main_window_hidden() { ! main_window_visible; }
-copies() { pgrep -c -f "^$app/velluma" || true; }
+copies() { pgrep -c -f "^$app/velluma( |$)" || true; }
 start() {
     "$app/velluma" >>"$scratch/out.log" 2>&1 &
     pid=$!
@@ -84,10 +79,4 @@ finish
 check "RunAtStartup on writes it again" test -f "$autostart"
 check "the entry starts this program" grep -qF "Exec=\"$app/velluma\"" "$autostart"
 
-if [[ $failures -ne 0 ]]; then
-    echo "--- program output"
-    cat "$scratch/out.log"
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "all checks passed"
+end_checks "$scratch/out.log"

@@ -19,12 +19,7 @@ rm -f "$app"/imgLists/*.lst
 export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
 mkdir -p "$HOME"
 
-failures=0
-check() {  # check <description> <command...>
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/checks.sh"
 
 # Starts the program and waits until it is up; sets pid.
 start() {
@@ -76,8 +71,4 @@ rc=$?
 check "second run exits cleanly (exit code $rc)" test "$rc" -eq 0
 check "firstrun kept" has '"firstrun"=dword:00000001'
 
-if [[ $failures -ne 0 ]]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "all checks passed"
+end_checks

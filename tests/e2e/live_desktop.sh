@@ -41,12 +41,7 @@ cleanup() {
 trap cleanup EXIT
 sleep 1
 
-failures=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/checks.sh"
 page_pid() { pgrep -f "^$app/velluma-page" | head -1; }
 tray_running() { kill -0 "$pid" 2>/dev/null; }
 # The managed window of the given type ("DESKTOP", "NORMAL"), as listed bottom to top.
@@ -58,15 +53,6 @@ desktop_window() {
     for id in $(windows_bottom_up); do
         xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DESKTOP &&
             { echo "$id"; return 0; }
-    done
-    return 1
-}
-wait_for() {  # wait_for <seconds> <command...>
-    local limit=$1
-    shift
-    for _ in $(seq 1 $((limit * 2))); do
-        "$@" && return 0
-        sleep 0.5
     done
     return 1
 }
@@ -147,8 +133,4 @@ check "the page program has ended" wait_for 5 bash -c "! pgrep -f '^$app/velluma
 no_desktop_window() { ! desktop_window; }
 check "the desktop window is gone" wait_for 5 no_desktop_window
 
-if [[ $failures -ne 0 ]]; then
-    cat "$scratch/out.log"
-    exit 1
-fi
-echo "all checks passed"
+end_checks "$scratch/out.log"

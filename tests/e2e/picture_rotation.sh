@@ -59,18 +59,9 @@ wait "$pid"
 rc=$?
 after=$(desktop_wallpaper)
 
-failures=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/checks.sh"
 check "the wallpaper changed at least three times ($changes)" test "$changes" -ge 3
 check "the desktop values name the bitmap ($during)" test "$during" = "\"Wallpaper\"=\"$bitmap\""$'\r'
 check "ends cleanly on SIGTERM (exit code $rc)" test "$rc" -eq 0
 check "the recorded background is back" test "$after" = "$before"
-if [[ $failures -ne 0 ]]; then
-    cat "$scratch/out.log"
-    exit 1
-fi
-echo "all checks passed"
+end_checks "$scratch/out.log"

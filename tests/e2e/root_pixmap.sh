@@ -28,12 +28,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-check() {  # check <description> <command...>
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/checks.sh"
 start() {
     "$app/velluma" >>"$scratch/out.log" 2>&1 &
     pid=$!
@@ -103,10 +98,4 @@ start 3
 finish
 check "the next run puts the earlier background back" test "$(root)" = "$before"
 
-if [[ $failures -ne 0 ]]; then
-    echo "--- program output"
-    cat "$scratch/out.log"
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "all checks passed"
+end_checks "$scratch/out.log"

@@ -1,0 +1,30 @@
+# The end-to-end scripts' checks; sourced.
+#   check <description> <command...>    runs the command, says ok or FAILED, counts failures
+#   wait_for <seconds> <command...>     true once the command succeeds within the time
+#   end_checks [program output file]     sums up; exits 1 (showing the output) on a failure
+failures=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+wait_for() {
+    local limit=$1
+    shift
+    for _ in $(seq 1 $((limit * 2))); do
+        "$@" && return 0
+        sleep 0.5
+    done
+    return 1
+}
+end_checks() {
+    if [[ $failures -ne 0 ]]; then
+        if [[ -n "${1:-}" ]]; then
+            echo "--- program output"
+            cat "$1"
+        fi
+        echo "$failures check(s) failed"
+        exit 1
+    fi
+    echo "all checks passed"
+}
