@@ -3,6 +3,7 @@
 //
 //   velluma-page                 commands on standard input, answers on standard output
 //   velluma-page --still <work folder> <start page> <out.png> <width> <height>
+//   velluma-page --preview <parent X11 window>  the builder's movie preview, commands on stdin
 
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include "livepage/DesktopWindow.h"
 #include "livepage/LoopbackServer.h"
 #include "livepage/PageProfile.h"
+#include "livepage/PreviewWindow.h"
 #include "livepage/StillRenderer.h"
 #include "livepage/X11CoverageWatcher.h"
 
@@ -116,6 +118,11 @@ int main(int argc, char** argv) {
                      "<width> <height>\n");
         return 2;
     }
+    const bool preview = argc > 1 && std::strcmp(argv[1], "--preview") == 0;
+    if (preview && argc != 3) {
+        std::fprintf(stderr, "usage: velluma-page --preview <parent X11 window id>\n");
+        return 2;
+    }
     // A still needs no window system, and is asked for where ours cannot place a window.
     if (still && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -139,6 +146,7 @@ int main(int argc, char** argv) {
     const QString ruffle = QCoreApplication::applicationDirPath() + QStringLiteral("/ruffle");
     server.setRuffleFolder(ruffle);
     PageProfile profile(server, ruffle);
-    return still ? runStill(app, profile, server, app.arguments())
-                 : runDesktop(app, profile, server);
+    if (still) return runStill(app, profile, server, app.arguments());
+    if (preview) return runPreview(app, profile, server, app.arguments().at(2));
+    return runDesktop(app, profile, server);
 }

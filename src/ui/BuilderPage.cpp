@@ -208,6 +208,9 @@ void BuilderPage::build() {
     auto* frameLayout = new QVBoxLayout(m_panel7);
     frameLayout->setContentsMargins(0, 0, 0, 0);  // the frame's line keeps it off the border
     m_flash = new MoviePreview(m_panel7);
+    m_flash->setPageProgram(
+        QFile::decodeName(QByteArray::fromStdString(m_window.themes().programFolder)) +
+        QStringLiteral("/velluma-page"));
     frameLayout->addWidget(m_flash);
     m_panel6->installEventFilter(this);
     m_panel7->installEventFilter(this);

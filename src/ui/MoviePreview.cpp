@@ -2,9 +2,17 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QWindow>
 #include <cmath>
+#include <cstdio>
+#include <functional>
+#include <utility>
 
 namespace velluma {
 namespace {
@@ -20,12 +28,66 @@ QString colourName(std::uint32_t rgb) {
     return QStringLiteral("#%1").arg(rgb, 6, 16, QLatin1Char('0')).toUpper();
 }
 
+// How long a page program gets to end when asked, before it is killed.
+constexpr int kQuitWaitMs = 2000;
+
+// The page program's answers arrive in Qt's signals; nothing may be thrown through them.
+void guarded(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "movie preview: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "movie preview: unknown error\n");
+    }
+}
+
 }  // namespace
 
-MoviePreview::MoviePreview(QWidget* parent) : QWidget(parent) {
+MoviePreview::MoviePreview(QWidget* parent)
+    : QWidget(parent),
+      m_embedding(QGuiApplication::platformName() == QLatin1String("xcb")),
+      m_stage(new QWidget(this)) {
     setObjectName(QStringLiteral("ShockwaveFlash1"));
     // The frame around it is dragged through it.
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_stage->setObjectName(QStringLiteral("ShockwaveFlash1Stage"));
+    m_stage->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QPalette black = m_stage->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    m_stage->setPalette(black);
+    m_stage->setAutoFillBackground(true);
+    m_stage->hide();  // shown once the movie plays in it
+}
+
+MoviePreview::~MoviePreview() {
+    // The page program's window lives in ours: it ends before ours goes. Bounded, as the
+    // program may be hung.
+    for (QProcess* process : findChildren<QProcess*>(Qt::FindDirectChildrenOnly)) {
+        process->disconnect(this);
+        if (process->state() == QProcess::NotRunning) continue;
+        if (process == m_player) {
+            process->write("quit\n");
+            process->closeWriteChannel();
+        }
+        if (!process->waitForFinished(kQuitWaitMs)) {
+            process->kill();
+            process->waitForFinished(kQuitWaitMs);
+        }
+    }
+}
+
+void MoviePreview::setPageProgram(const QString& program) {
+    m_program = program;
+    m_noPreview = false;
+}
+
+void MoviePreview::setEmbeddingAvailable(bool available) {
+    m_embedding = available;
+}
+
+qint64 MoviePreview::playerProcessId() const {
+    return m_player && m_player->state() != QProcess::NotRunning ? m_player->processId() : 0;
 }
 
 void MoviePreview::setMovie(const QString& path) {
@@ -40,12 +102,17 @@ void MoviePreview::setMovie(const QString& path) {
         }
     }
     updateToolTip();
+    placeStage();
+    play();
     update();
 }
 
 void MoviePreview::setQuality2(const QString& quality) {
+    const bool changed = quality != m_quality;
     m_quality = quality;
     updateToolTip();
+    // The player takes the quality with the movie.
+    if (changed && m_player) play();
 }
 
 QStringList MoviePreview::lines() const {
@@ -78,7 +145,7 @@ QRectF MoviePreview::stageRect(const QSizeF& frame) const {
 }
 
 void MoviePreview::paintEvent(QPaintEvent*) {
-    if (m_movie.isEmpty()) return;
+    if (m_movie.isEmpty() || m_playing) return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
 
@@ -146,10 +213,152 @@ void MoviePreview::updateToolTip() {
         }
     }
     if (!m_quality.isEmpty()) tip << QStringLiteral("Quality: %1").arg(m_quality);
-    tip << QStringLiteral(
-        "The preview shows where the stage lands; the movie plays on the "
-        "desktop.");
     target->setToolTip(tip.join(QLatin1Char('\n')));
+}
+
+void MoviePreview::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    play();
+}
+
+void MoviePreview::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // A page left, or the window gone to the tray: the player's memory is given back.
+    stopPlayer();
+}
+
+void MoviePreview::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeStage();
+}
+
+bool MoviePreview::canPlay() const {
+    // The line protocol cannot carry a path with line or field breaks.
+    static const QRegularExpression kBreaks(QStringLiteral("[\\t\\r\\n]"));
+    return m_embedding && !m_noPreview && !m_program.isEmpty() && isVisible() && m_header &&
+           !m_movie.contains(kBreaks) && QFileInfo(m_program).isExecutable();
+}
+
+void MoviePreview::play() {
+    m_playing = false;
+    m_stage->hide();  // the header shows until the movie plays
+    update();
+    if (!canPlay()) {
+        if (m_player) send(QStringLiteral("clear"));
+        return;
+    }
+    startPlayer();
+    send(QStringLiteral("movie ") + QFileInfo(m_movie).absoluteFilePath() + QLatin1Char('\t') +
+         (m_quality.isEmpty() ? QStringLiteral("High") : m_quality));
+}
+
+void MoviePreview::startPlayer() {
+    if (m_player) return;
+    // A window of our own for the player to draw in; its ancestors stay without one.
+    m_stage->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    m_stage->setAttribute(Qt::WA_NativeWindow);
+    // Not input-transparent at the window level: on X11 that takes the redirection of its
+    // children's map and size requests, and the player's window would never show.
+    const WId window = m_stage->winId();
+
+    m_player = new QProcess(this);
+    m_player->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(m_player, &QProcess::readyReadStandardOutput, this,
+            [this] { guarded([this] { readPlayer(); }); });
+    connect(m_player, &QProcess::finished, this, [this] { guarded([this] { playerEnded(); }); });
+    connect(m_player, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart) return;
+        guarded([this] {
+            std::fprintf(stderr, "movie preview: %s cannot start: %s\n", qPrintable(m_program),
+                         qPrintable(m_player->errorString()));
+            m_noPreview = true;
+            playerEnded();
+        });
+    });
+    followAncestors();
+    m_sentSize = {};
+    m_player->start(m_program, {QStringLiteral("--preview"), QString::number(window)});
+    placeStage();
+}
+
+// Asks the page program to end and lets it go; it is killed when it does not.
+void MoviePreview::stopPlayer() {
+    m_playing = false;
+    m_stage->hide();
+    update();
+    if (!m_player) return;
+    QProcess* process = std::exchange(m_player, nullptr);
+    process->disconnect(this);
+    if (process->state() == QProcess::NotRunning) {
+        process->deleteLater();
+        return;
+    }
+    process->write("quit\n");
+    process->closeWriteChannel();
+    connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    QTimer::singleShot(kQuitWaitMs, process, [process] { process->kill(); });
+}
+
+void MoviePreview::playerEnded() {
+    // Back to the header drawing; the next movie starts another player.
+    if (m_player) m_player->deleteLater();
+    m_player = nullptr;
+    m_playing = false;
+    m_stage->hide();
+    update();
+}
+
+void MoviePreview::readPlayer() {
+    while (m_player && m_player->canReadLine()) {
+        const QString line = QString::fromUtf8(m_player->readLine()).trimmed();
+        if (line.startsWith(QLatin1String("playing "))) {
+            if (line.mid(8) != QFileInfo(m_movie).absoluteFilePath() || !canPlay()) continue;
+            m_playing = true;
+            m_stage->show();
+            update();
+        } else if (line == QLatin1String("error no-preview")) {
+            m_noPreview = true;  // this display has no room for it; the header stays
+            stopPlayer();
+        } else if (line.startsWith(QLatin1String("error "))) {
+            std::fprintf(stderr, "velluma-page: %s\n", qPrintable(line));
+            m_playing = false;
+            m_stage->hide();
+            update();
+        }
+    }
+}
+
+void MoviePreview::placeStage() {
+    QRect stage = stageRect(size()).toAlignedRect().intersected(rect());
+    if (stage.isEmpty()) stage = rect();  // a stage of unknown size takes the frame
+    m_stage->setGeometry(stage);
+    if (m_player && stage.size() != m_sentSize) {
+        m_sentSize = stage.size();
+        send(QStringLiteral("size %1 %2").arg(stage.width()).arg(stage.height()));
+    }
+}
+
+// Qt leaves a native window where it was when a widget between it and its native parent
+// moves (the builder's frame is dragged), so the stage follows those moves itself.
+void MoviePreview::followAncestors() {
+    QWidget* nativeParent = m_stage->nativeParentWidget();
+    for (QWidget* w = this; w && w != nativeParent; w = w->parentWidget()) {
+        w->removeEventFilter(this);
+        w->installEventFilter(this);
+    }
+}
+
+bool MoviePreview::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Move && m_stage->internalWinId()) {
+        if (QWindow* window = m_stage->windowHandle())
+            if (QWidget* nativeParent = m_stage->nativeParentWidget())
+                window->setPosition(m_stage->mapTo(nativeParent, QPoint(0, 0)));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MoviePreview::send(const QString& line) {
+    if (m_player) m_player->write((line + QLatin1Char('\n')).toUtf8());
 }
 
 }  // namespace velluma

@@ -4,18 +4,32 @@
 #include <QWidget>
 #include <optional>
 
+class QProcess;
+
 #include "themes/SwfHeader.h"
 
 namespace velluma {
 
-/// Stands in for a Flash player in the builder's frame: it cannot play the movie, so it
-/// shows what the movie's header tells, with the movie's stage fitted into the frame the
-/// way the player fits it (whole, centred, aspect kept), in the stage's own background
-/// colour, and the movie's name, pixel size and frame rate over it.
+/// The Flash player in the builder's frame. The page program plays the movie in a native
+/// window on the movie's stage (fitted whole, centred, aspect kept) while this widget is
+/// shown on X11. Until it plays, or where it cannot, the widget draws what the movie's
+/// header tells: the stage in its own background colour, with the movie's name, pixel size
+/// and frame rate over it.
 class MoviePreview final : public QWidget {
     Q_OBJECT
 public:
     explicit MoviePreview(QWidget* parent = nullptr);
+    ~MoviePreview() override;
+
+    /// The page program that plays movies; empty: the header drawing only.
+    void setPageProgram(const QString& program);
+    /// Whether the window system lets another program draw inside our window (X11). Decided
+    /// from the platform; tests on other platforms turn it on.
+    void setEmbeddingAvailable(bool available);
+    /// The page program's process id, 0 when none runs.
+    qint64 playerProcessId() const;
+    /// True while the page program plays the current movie on the stage.
+    bool isPlaying() const { return m_playing; }
 
     /// The player's Movie property: reads the header of the movie at path (bounded, never
     /// waits on a pipe or device); an empty path shows nothing.
@@ -36,14 +50,35 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void updateToolTip();
+    bool canPlay() const;
+    void play();
+    void startPlayer();
+    void stopPlayer();
+    void readPlayer();
+    void playerEnded();
+    void placeStage();
+    void followAncestors();
+    void send(const QString& line);
 
     QString m_movie;
     QString m_quality;
     std::optional<SwfHeader> m_header;
     QString m_problem;
+
+    QString m_program;
+    bool m_embedding = false;
+    QWidget* m_stage;  // the native window the page program draws in
+    QProcess* m_player = nullptr;
+    QSize m_sentSize;
+    bool m_playing = false;
+    bool m_noPreview = false;  // the page program said it cannot play here
 };
 
 }  // namespace velluma

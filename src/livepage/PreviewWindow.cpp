@@ -1,0 +1,312 @@
+#include "livepage/PreviewWindow.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDebug>
+#include <QFileInfo>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <QWindow>
+
+#include <cerrno>
+#include <memory>
+
+#include "livepage/CommandChannel.h"
+#include "livepage/LoopbackServer.h"
+#include "livepage/PageProfile.h"
+
+namespace velluma {
+namespace {
+
+constexpr qsizetype kMaxLine = 64 * 1024;
+constexpr int kPollMs = 100;
+constexpr int kMaxPolls = 100;   // a movie that has not loaded in ten seconds will not
+constexpr int kSettleMs = 250;   // for the first frame after the movie reports loaded
+constexpr int kMaxSide = 16384;  // what a window of the builder can be
+
+// 1: the movie has loaded; -1: there is no emulator to play it; 0: not yet.
+const char kReadyCheck[] = R"(
+(function () {
+    if (document.readyState !== 'complete') return 0;
+    if (!window.RufflePlayer || !window.RufflePlayer.config) return -1;
+    var player = document.querySelector('ruffle-embed, ruffle-object, ruffle-player');
+    return player && player.readyState === 2 ? 1 : 0;
+})()
+)";
+
+// The movie whole and centred in the stage's colour (the emulator draws it), at the chosen
+// quality; the config set by the profile is kept apart from those two.
+const char kPage[] = R"(<!DOCTYPE html>
+<html><head><meta charset="utf-8"><style>
+html, body { margin: 0; padding: 0; width: 100%; height: 100%; overflow: hidden; background: #000; }
+embed, ruffle-embed { display: block; width: 100%; height: 100%; }
+</style><script>
+window.RufflePlayer = window.RufflePlayer || {};
+window.RufflePlayer.config = Object.assign({}, window.RufflePlayer.config,
+                                           { letterbox: "on", quality: "%2" });
+</script></head><body>
+<embed src="%1" type="application/x-shockwave-flash" width="100%" height="100%" quality="%2"
+       scale="showall">
+</body></html>
+)";
+
+}  // namespace
+
+// Only the documents we set are shown: the movie cannot navigate the preview away, open
+// windows or ask for anything.
+class PreviewPage : public QWebEnginePage {
+public:
+    PreviewPage(QWebEngineProfile* profile, const QString& origin, QObject* parent)
+        : QWebEnginePage(profile, parent), m_origin(origin) {
+        setAudioMuted(true);
+        setBackgroundColor(Qt::black);
+        connect(this, &QWebEnginePage::featurePermissionRequested, this,
+                [this](const QUrl& securityOrigin, Feature feature) {
+                    setFeaturePermission(securityOrigin, feature, PermissionDeniedByUser);
+                });
+    }
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        // setHtml arrives as a data: document; the engine lets no page open one at the top.
+        const QString scheme = url.scheme();
+        if (scheme == QLatin1String("data") || scheme == QLatin1String("about")) return true;
+        if (scheme == QLatin1String("blob")) return !isMainFrame;
+        return !isMainFrame &&
+               url.toString(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
+                            QUrl::StripTrailingSlash) == m_origin;
+    }
+    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int line, const QString& source) override {
+        if (level == ErrorMessageLevel || qEnvironmentVariableIsSet("VELLUMA_PAGE_CONSOLE"))
+            qWarning().noquote() << "preview:" << source << line << message;
+    }
+
+private:
+    QString m_origin;
+};
+
+// --- PreviewChannel -----------------------------------------------------------------------
+
+PreviewChannel::PreviewChannel(QObject* parent)
+    : QObject(parent), m_notifier(STDIN_FILENO, QSocketNotifier::Read) {
+    connect(&m_notifier, &QSocketNotifier::activated, this, &PreviewChannel::readInput);
+}
+
+void PreviewChannel::readInput() {
+    char chunk[4096];
+    const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+    if (n <= 0) {
+        m_notifier.setEnabled(false);
+        Q_EMIT quitRequested();
+        return;
+    }
+    m_buffer.append(chunk, n);
+    qsizetype end;
+    while ((end = m_buffer.indexOf('\n')) >= 0) {
+        QByteArray line = m_buffer.left(end);
+        m_buffer.remove(0, end + 1);
+        if (line.endsWith('\r')) line.chop(1);
+        handleLine(QString::fromUtf8(line));
+    }
+    if (m_buffer.size() > kMaxLine) {
+        m_buffer.clear();
+        CommandChannel::send(QStringLiteral("error line too long"));
+    }
+}
+
+void PreviewChannel::handleLine(const QString& line) {
+    if (line.isEmpty()) return;
+    if (line == QLatin1String("quit")) {
+        Q_EMIT quitRequested();
+    } else if (line == QLatin1String("clear")) {
+        Q_EMIT clearRequested();
+    } else if (line.startsWith(QLatin1String("movie "))) {
+        const QString rest = line.mid(6);
+        const qsizetype tab = rest.indexOf(QLatin1Char('\t'));
+        if (tab > 0)
+            Q_EMIT movieRequested(rest.left(tab), rest.mid(tab + 1));
+        else
+            CommandChannel::send(QStringLiteral("error movie needs <path><TAB><quality>"));
+    } else if (line.startsWith(QLatin1String("size "))) {
+        const QStringList parts = line.mid(5).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        bool widthOk = false, heightOk = false;
+        const QSize size(parts.value(0).toInt(&widthOk), parts.value(1).toInt(&heightOk));
+        if (parts.size() == 2 && widthOk && heightOk && size.width() >= 0 && size.height() >= 0 &&
+            size.width() <= kMaxSide && size.height() <= kMaxSide)
+            Q_EMIT sizeRequested(size);
+        else
+            CommandChannel::send(QStringLiteral("error size needs <width> <height>"));
+    } else {
+        CommandChannel::send(QStringLiteral("error unknown command: ") +
+                             line.section(QLatin1Char(' '), 0, 0));
+    }
+}
+
+// --- PreviewWindow ------------------------------------------------------------------------
+
+PreviewWindow::PreviewWindow(PageProfile& profile, LoopbackServer& server, QWindow* parent)
+    : m_profile(profile),
+      m_server(server),
+      // The builder's frame is dragged through the movie: pointer events go to the window below.
+      m_view(new QWebEngineView(static_cast<QWidget*>(nullptr))),
+      m_page(new PreviewPage(profile.profile(), server.origin(), m_view)) {
+    m_view->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+                           Qt::WindowTransparentForInput);
+    m_view->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_view->setFocusPolicy(Qt::NoFocus);
+    m_view->setContextMenuPolicy(Qt::NoContextMenu);
+    m_view->setPage(m_page);
+    m_view->winId();
+    m_view->windowHandle()->setParent(parent);
+    m_view->setGeometry(0, 0, 1, 1);
+    m_view->show();
+
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                if (status != QWebEnginePage::NormalTerminationStatus) Q_EMIT rendererCrashed();
+            });
+    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        if (m_movie.isEmpty()) return;
+        if (!ok) {
+            const QString movie = m_movie;
+            clear();
+            Q_EMIT failed(QStringLiteral("load failed: ") + movie);
+            return;
+        }
+        m_polls = 0;
+        m_readyPoll.start();
+    });
+    m_readyPoll.setSingleShot(true);
+    m_readyPoll.setInterval(kPollMs);
+    connect(&m_readyPoll, &QTimer::timeout, this, &PreviewWindow::checkReady);
+}
+
+PreviewWindow::~PreviewWindow() {
+    ++m_generation;
+    delete m_view;  // and its page, before the profile goes
+    dropSite();
+}
+
+QString PreviewWindow::emulatorQuality(const QString& quality) {
+    const QString word = quality.trimmed().toLower();
+    if (word == QLatin1String("low") || word == QLatin1String("autolow")) return word.right(3);
+    if (word == QLatin1String("medium") || word == QLatin1String("best")) return word;
+    return QStringLiteral("high");  // "high", "autohigh" and the default
+}
+
+QString PreviewWindow::pageHtml(const QString& file, const QString& emulatorQuality) {
+    const QString src = QString::fromLatin1(QUrl::toPercentEncoding(file)).toHtmlEscaped();
+    return QString::fromLatin1(kPage).arg(src, emulatorQuality.toHtmlEscaped());
+}
+
+void PreviewWindow::play(const QString& path, const QString& quality) {
+    const QFileInfo movie(path);
+    if (!movie.isAbsolute() || !movie.isFile() || !movie.isReadable()) {
+        clear();
+        Q_EMIT failed(QStringLiteral("movie not found: ") + path);
+        return;
+    }
+    // Only the movie's own folder is served, under a prefix no earlier movie had.
+    const QString previous = m_prefix;
+    m_prefix = m_server.addSite(movie.absolutePath());
+    if (!previous.isEmpty()) m_server.removeSite(previous);
+    if (m_prefix.isEmpty()) {
+        clear();
+        Q_EMIT failed(QStringLiteral("movie folder not found: ") + path);
+        return;
+    }
+    ++m_generation;
+    m_movie = path;
+    m_readyPoll.stop();
+    m_page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+    m_page->setHtml(pageHtml(movie.fileName(), emulatorQuality(quality)),
+                    QUrl(m_server.origin() + m_prefix));
+}
+
+void PreviewWindow::clear() {
+    ++m_generation;
+    m_movie.clear();
+    m_readyPoll.stop();
+    m_page->setHtml(QStringLiteral("<html><body style=\"background:#000\"></body></html>"));
+    dropSite();
+}
+
+void PreviewWindow::resize(const QSize& size) {
+    m_view->setGeometry(QRect(QPoint(0, 0), size.expandedTo(QSize(1, 1))));
+}
+
+void PreviewWindow::checkReady() {
+    if (m_movie.isEmpty()) return;
+    if (++m_polls > kMaxPolls) {
+        Q_EMIT failed(QStringLiteral("movie did not load: ") + m_movie);
+        return;
+    }
+    m_page->runJavaScript(
+        QString::fromLatin1(kReadyCheck),
+        [this, generation = m_generation, alive = std::weak_ptr<int>(m_alive)](const QVariant& v) {
+            // The engine may answer after we are gone, or after another movie was asked for.
+            if (alive.expired() || generation != m_generation) return;
+            const int state = v.toInt();
+            if (state == 0) {
+                m_readyPoll.start();
+            } else if (state < 0) {
+                Q_EMIT failed(QStringLiteral("no Flash player"));
+            } else {
+                QTimer::singleShot(kSettleMs, this, [this, generation] {
+                    if (generation == m_generation) Q_EMIT playing(m_movie);
+                });
+            }
+        });
+}
+
+void PreviewWindow::dropSite() {
+    if (!m_prefix.isEmpty()) m_server.removeSite(m_prefix);
+    m_prefix.clear();
+}
+
+int runPreview(QApplication& app, PageProfile& profile, LoopbackServer& server,
+               const QString& parentId) {
+    // Another program's window can only be entered on X11.
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        CommandChannel::send(QStringLiteral("error no-preview"));
+        return 1;
+    }
+    bool ok = false;
+    const WId id = WId(parentId.toULongLong(&ok, 0));
+    QWindow* parent = ok && id ? QWindow::fromWinId(id) : nullptr;
+    if (!parent) {
+        CommandChannel::send(QStringLiteral("error no window ") + parentId);
+        return 2;
+    }
+
+    PreviewChannel channel;
+    QObject::connect(&channel, &PreviewChannel::quitRequested, &app, [&app] { app.exit(0); });
+    auto preview = std::make_unique<PreviewWindow>(profile, server, parent);
+    PreviewWindow* p = preview.get();
+    QObject::connect(&channel, &PreviewChannel::movieRequested, p, &PreviewWindow::play);
+    QObject::connect(&channel, &PreviewChannel::clearRequested, p, &PreviewWindow::clear);
+    QObject::connect(&channel, &PreviewChannel::sizeRequested, p, &PreviewWindow::resize);
+    QObject::connect(p, &PreviewWindow::playing, &app, [](const QString& path) {
+        CommandChannel::send(QStringLiteral("playing ") + path);
+    });
+    QObject::connect(p, &PreviewWindow::failed, &app, [](const QString& reason) {
+        CommandChannel::send(QStringLiteral("error ") + reason);
+    });
+    QObject::connect(p, &PreviewWindow::rendererCrashed, &app, [&app] {
+        CommandChannel::send(QStringLiteral("error renderer-crashed"));
+        app.exit(3);
+    });
+    const int code = app.exec();
+    // Our window goes before our handle of the tray program's, which would take it along.
+    preview.reset();
+    delete parent;
+    return code;
+}
+
+}  // namespace velluma
