@@ -55,6 +55,10 @@ void CommandChannel::handleLine(const QString& line) {
         Q_EMIT quitRequested();
         return;
     }
+    handleCommand(line);
+}
+
+void CommandChannel::handleCommand(const QString& line) {
     if (line.startsWith(QLatin1String("show "))) {
         QString rest = line.mid(5);
         qsizetype tab = rest.indexOf(QLatin1Char('\t'));
@@ -65,6 +69,10 @@ void CommandChannel::handleLine(const QString& line) {
         send(QStringLiteral("error show needs <work folder><TAB><start page>"));
         return;
     }
+    refuse(line);
+}
+
+void CommandChannel::refuse(const QString& line) {
     send(QStringLiteral("error unknown command: ") + line.section(QLatin1Char(' '), 0, 0));
 }
 

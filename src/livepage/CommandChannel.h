@@ -22,6 +22,12 @@ Q_SIGNALS:
     /// "quit", or the end of input (the tray program is gone).
     void quitRequested();
 
+protected:
+    /// One command line, neither empty nor "quit".
+    virtual void handleCommand(const QString& line);
+    /// Answers a command that this channel does not know.
+    static void refuse(const QString& line);
+
 private:
     void readInput();
     void handleLine(const QString& line);

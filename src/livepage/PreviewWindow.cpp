@@ -1,7 +1,5 @@
 #include "livepage/PreviewWindow.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QDebug>
 #include <QFileInfo>
@@ -11,7 +9,6 @@
 #include <QWebEngineView>
 #include <QWindow>
 
-#include <cerrno>
 #include <memory>
 
 #include "livepage/CommandChannel.h"
@@ -21,7 +18,6 @@
 namespace velluma {
 namespace {
 
-constexpr qsizetype kMaxLine = 64 * 1024;
 constexpr int kPollMs = 100;
 constexpr int kMaxPolls = 100;   // a movie that has not loaded in ten seconds will not
 constexpr int kSettleMs = 250;   // for the first frame after the movie reports loaded
@@ -92,39 +88,8 @@ private:
 
 // --- PreviewChannel -----------------------------------------------------------------------
 
-PreviewChannel::PreviewChannel(QObject* parent)
-    : QObject(parent), m_notifier(STDIN_FILENO, QSocketNotifier::Read) {
-    connect(&m_notifier, &QSocketNotifier::activated, this, &PreviewChannel::readInput);
-}
-
-void PreviewChannel::readInput() {
-    char chunk[4096];
-    const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
-    if (n <= 0) {
-        m_notifier.setEnabled(false);
-        Q_EMIT quitRequested();
-        return;
-    }
-    m_buffer.append(chunk, n);
-    qsizetype end;
-    while ((end = m_buffer.indexOf('\n')) >= 0) {
-        QByteArray line = m_buffer.left(end);
-        m_buffer.remove(0, end + 1);
-        if (line.endsWith('\r')) line.chop(1);
-        handleLine(QString::fromUtf8(line));
-    }
-    if (m_buffer.size() > kMaxLine) {
-        m_buffer.clear();
-        CommandChannel::send(QStringLiteral("error line too long"));
-    }
-}
-
-void PreviewChannel::handleLine(const QString& line) {
-    if (line.isEmpty()) return;
-    if (line == QLatin1String("quit")) {
-        Q_EMIT quitRequested();
-    } else if (line == QLatin1String("clear")) {
+void PreviewChannel::handleCommand(const QString& line) {
+    if (line == QLatin1String("clear")) {
         Q_EMIT clearRequested();
     } else if (line.startsWith(QLatin1String("movie "))) {
         const QString rest = line.mid(6);
@@ -143,8 +108,7 @@ void PreviewChannel::handleLine(const QString& line) {
         else
             CommandChannel::send(QStringLiteral("error size needs <width> <height>"));
     } else {
-        CommandChannel::send(QStringLiteral("error unknown command: ") +
-                             line.section(QLatin1Char(' '), 0, 0));
+        refuse(line);
     }
 }
 

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <memory>
 
+#include "livepage/CommandChannel.h"
+
 class QApplication;
 class QWebEngineView;
 class QWindow;
@@ -20,24 +22,18 @@ class PreviewPage;
 
 /// The preview's commands on standard input, one UTF-8 line each:
 /// "movie <path><TAB><quality>", "size <width> <height>", "clear", "quit".
-class PreviewChannel : public QObject {
+class PreviewChannel : public CommandChannel {
     Q_OBJECT
 public:
-    explicit PreviewChannel(QObject* parent = nullptr);
+    using CommandChannel::CommandChannel;
 
 Q_SIGNALS:
     void movieRequested(const QString& path, const QString& quality);
     void sizeRequested(const QSize& size);
     void clearRequested();
-    /// "quit", or the end of input (the tray program is gone).
-    void quitRequested();
 
-private:
-    void readInput();
-    void handleLine(const QString& line);
-
-    QSocketNotifier m_notifier;
-    QByteArray m_buffer;
+protected:
+    void handleCommand(const QString& line) override;
 };
 
 /// The theme builder's preview: one Flash movie, fitted whole into a window of the tray
