@@ -37,8 +37,8 @@ void configureEngine() {
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
     if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    flags +=
+    // The user's own flags come last, so they win.
+    QByteArray flags =
         " --disable-gpu --single-process --js-flags=--wasm-lazy-compilation"
         " --disable-features=AudioServiceOutOfProcess"
         " --disable-background-networking --disable-component-update"
@@ -46,6 +46,7 @@ void configureEngine() {
     // Chromium refuses to start as root with its sandbox (which a single process does not
     // use anyway); QTWEBENGINE_DISABLE_SANDBOX is honoured as well.
     if (::geteuid() == 0) flags += " --no-sandbox";
+    flags += " " + qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
 }
 
