@@ -234,6 +234,52 @@ TEST(ScanThemeFolder, ImportsSubfoldersAndListsTheRoot) {
     EXPECT_GT(w.eventsProcessed, 0);
 }
 
+// The window reads its own library on a second thread with these; they must list what the
+// scan lists and leave importing and converting to it.
+TEST(ReadPackageRow, AgreesWithTheScanAndLeavesConversionToIt) {
+    ThemeWorld w;
+    const std::string root = w.themeFolder();
+    themePackage(root + "/Aurora.tvp");
+    w.temp.write("Velluma/advThemes/Broken.tvp", "PK\x03\x04 cut short");
+    WritePackage(root + "/Bare.tvp",
+                 {{"theme.cfg", "[Files]\r\nFlashMovie=m.swf\r\n"}, {"m.swf", "FWS"}});
+    w.temp.write("Velluma/advThemes/notes.txt", "not a package");
+
+    const auto packages = LibraryPackages(root);
+    ASSERT_TRUE(packages.has_value());
+    std::vector<std::string> sorted = *packages;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<std::string>{root + "/Aurora.tvp", root + "/Bare.tvp",
+                                                root + "/Broken.tvp"}));
+
+    ThemeRow row;
+    EXPECT_EQ(ReadPackageRow(root + "/Broken.tvp", true, row), PackageReading::Skipped);
+    EXPECT_EQ(ReadPackageRow(root + "/Bare.tvp", true, row), PackageReading::MustConvert);
+    const std::string bareBefore = test::readFile(root + "/Bare.tvp");
+    ASSERT_EQ(ReadPackageRow(root + "/Aurora.tvp", true, row), PackageReading::Listed);
+    EXPECT_EQ(test::readFile(root + "/Bare.tvp"), bareBefore) << "reading converts nothing";
+
+    MemoryThemeList scanned;
+    ScanThemeFolder(w.context, scanned, "", root);
+    EXPECT_EQ(scanned.row(scanned.findRows(root + "/Aurora.tvp").at(0)), row);
+    ThemeRow missingComponents;
+    ReadPackageRow(root + "/Aurora.tvp", false, missingComponents);
+    EXPECT_EQ(missingComponents.imageIndex, 5);
+
+    MemoryThemeList listed;
+    listed.addRow({"stale", "?", "/old.tvp", 0});
+    const ThemeRow other{"Other", "?", root + "/Other.tvp", 1};
+    ListThemeRows(listed, {row, other}, root + "/Other.tvp");
+    ASSERT_EQ(listed.rowCount(), 2);
+    EXPECT_EQ(listed.row(0), row);
+    EXPECT_TRUE(listed.isSelected(1));
+    EXPECT_EQ(listed.updateDepth(), 0);
+
+    // A package in a subfolder must be imported first: only the scan may do that.
+    themePackage(root + "/sub/Deep.tvp");
+    EXPECT_FALSE(LibraryPackages(root).has_value());
+}
+
 TEST(RecycledHasThemes, LooksForAnyTvpInTheRecycleFolder) {
     ThemeWorld w;
     EXPECT_FALSE(RecycledHasThemes(w.programFolder));
