@@ -126,7 +126,7 @@ void DesktopWindow::present(const QString& folder, const QString& startPage) {
     QUrl url(m_server.origin());
     url.setPath(prefix + page, QUrl::DecodedMode);
     livePage->present(url);
-    if (!m_paused) show();
+    if (!m_paused) showBelowAll();
 }
 
 void DesktopWindow::setPaused(bool paused) {
@@ -140,8 +140,15 @@ void DesktopWindow::setPaused(bool paused) {
     } else {
         if (m_current.page)
             m_current.page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
-        if (m_current.view || m_pending.view) show();
+        if (m_current.view || m_pending.view) showBelowAll();
     }
+}
+
+// Window managers keep a desktop window at the bottom; without one it must go there itself,
+// or it would cover the windows mapped before it.
+void DesktopWindow::showBelowAll() {
+    show();
+    lower();
 }
 
 void DesktopWindow::showEvent(QShowEvent* event) {

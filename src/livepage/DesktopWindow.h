@@ -37,6 +37,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void showBelowAll();
     struct Presentation {
         QWebEngineView* view = nullptr;
         LivePage* page = nullptr;
