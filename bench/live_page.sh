@@ -5,6 +5,7 @@
 # covers the desktop (goal: under 0.5 % of one core). Runs under Xvfb with openbox.
 #
 #   bench/live_page.sh [installed program folder] [package name] [minutes]
+# The virtual screen is 1920x1080 unless VELLUMA_BENCH_SCREEN says otherwise (e.g. 1280x800).
 # Build the folder with a release build first (scripts/run lays out dist/Velluma).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,7 +15,8 @@ minutes=${3:-10}
 [[ -x "$dist/velluma-page" ]] || { echo "no page program in $dist (run scripts/run once)"; exit 1; }
 
 if [[ -z "${DISPLAY:-}" ]]; then
-    exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$dist" "$package" "$minutes"
+    exec xvfb-run -a -s "-screen 0 ${VELLUMA_BENCH_SCREEN:-1920x1080}x24" "$0" "$dist" "$package" \
+        "$minutes"
 fi
 
 scratch=$(mktemp -d /tmp/velluma-live-XXXXXX)
