@@ -1,7 +1,8 @@
 #include "livepage/LivePage.h"
 
-#include <QColor>
 #include <QDebug>
+
+#include "livepage/PageProfile.h"
 
 namespace velluma {
 namespace {
@@ -38,13 +39,7 @@ const char kReadyCheck[] = R"(
 
 LivePage::LivePage(QWebEngineProfile* profile, const QString& origin, QObject* parent)
     : QWebEnginePage(profile, parent), m_origin(origin) {
-    setAudioMuted(true);
-    setBackgroundColor(Qt::black);
-    // A wallpaper asks for nothing: no camera, no location, no notifications.
-    connect(this, &QWebEnginePage::featurePermissionRequested, this,
-            [this](const QUrl& securityOrigin, Feature feature) {
-                setFeaturePermission(securityOrigin, feature, PermissionDeniedByUser);
-            });
+    PageProfile::quieten(*this);
     connect(this, &QWebEnginePage::loadFinished, this, &LivePage::loaded);
     m_readyPoll.setSingleShot(true);
     m_readyPoll.setInterval(kPollMs);

@@ -1,5 +1,6 @@
 #include "livepage/PageProfile.h"
 
+#include <QColor>
 #include <QFileInfo>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
@@ -142,6 +143,16 @@ void PageProfile::addFlashEmulator(const QString& publicPath) {
     scripts->insert(makeScript(QStringLiteral("velluma-ruffle-loader"),
                                QString::fromLatin1(kRuffleLoader).arg(publicPath),
                                QWebEngineScript::DocumentReady));
+}
+
+void PageProfile::quieten(QWebEnginePage& page) {
+    page.setAudioMuted(true);
+    page.setBackgroundColor(Qt::black);
+    QObject::connect(&page, &QWebEnginePage::featurePermissionRequested, &page,
+                     [&page](const QUrl& securityOrigin, QWebEnginePage::Feature feature) {
+                         page.setFeaturePermission(securityOrigin, feature,
+                                                   QWebEnginePage::PermissionDeniedByUser);
+                     });
 }
 
 LivePage* PageProfile::newPage(QObject* parent) {

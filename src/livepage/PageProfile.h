@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineUrlRequestInterceptor;
 
@@ -23,6 +24,9 @@ public:
     ~PageProfile() override;
 
     LivePage* newPage(QObject* parent);
+    /// What every page of ours is: silent, black until it draws, and granted nothing it asks
+    /// for (camera, location, notifications...).
+    static void quieten(QWebEnginePage& page);
     QWebEngineProfile* profile() const { return m_profile; }
 
 private:

@@ -57,12 +57,7 @@ class PreviewPage : public QWebEnginePage {
 public:
     PreviewPage(QWebEngineProfile* profile, const QString& origin, QObject* parent)
         : QWebEnginePage(profile, parent), m_origin(origin) {
-        setAudioMuted(true);
-        setBackgroundColor(Qt::black);
-        connect(this, &QWebEnginePage::featurePermissionRequested, this,
-                [this](const QUrl& securityOrigin, Feature feature) {
-                    setFeaturePermission(securityOrigin, feature, PermissionDeniedByUser);
-                });
+        PageProfile::quieten(*this);
     }
 
 protected:
