@@ -3,7 +3,8 @@
 # desktop window of the page program, below every normal window and over the whole
 # screen; it animates (two screenshots a second apart differ), for a canvas theme and for
 # a Flash theme; a killed page program leaves the tray program running and the next apply
-# starts a new one; the end of the session closes the page. Run inside xvfb-run.
+# starts a new one; switching to picture mode (the Active Desktop off) closes the page. Run
+# inside xvfb-run.
 #
 #   live_desktop.sh <installed program folder> <canvas package name> <flash package name>
 # With VELLUMA_E2E_SHOTS=<folder> the screenshots are kept there.
@@ -12,7 +13,7 @@ set -uo pipefail
 dist=${1:?usage: live_desktop.sh <installed program folder> <canvas package> <flash package>}
 canvas=${2:?canvas package name}
 flash=${3:?flash package name}
-for tool in openbox xprop xwininfo xwd xmessage; do
+for tool in openbox xprop xwininfo xwd xmessage xdotool; do
     command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)"; exit 1; }
 done
 [[ -n "${DISPLAY:-}" ]] || { echo "no X display: run under xvfb-run"; exit 1; }
@@ -125,12 +126,21 @@ check "the rotation moved on to the other theme ($first, then $second)" test "$f
 sleep 4
 check "the second theme ($second) animates" animates second
 
+# The mode button switches to picture mode: the Active Desktop goes off and the page with it.
+main=$(xdotool search --onlyvisible --name '^Velluma$' | head -1)
+check "the main window is there" test -n "$main"
+xdotool mousemove --window "$main" 76 40 click 1
+no_page_program() { ! pgrep -f "^$app/velluma-page" >/dev/null; }
+no_desktop_window() { ! desktop_window; }
+check "switching the Active Desktop off ends the page program" wait_for 10 no_page_program
+check "and removes the desktop window" wait_for 5 no_desktop_window
+check "the tray program runs on" tray_running
+
 kill -TERM "$pid"
 wait "$pid"
 rc=$?
 check "ends cleanly on SIGTERM (exit code $rc)" test "$rc" -eq 0
-check "the page program has ended" wait_for 5 bash -c "! pgrep -f '^$app/velluma-page' >/dev/null"
-no_desktop_window() { ! desktop_window; }
-check "the desktop window is gone" wait_for 5 no_desktop_window
+check "no page program is left" no_page_program
+check "the program left in picture mode" grep -q '^"state"=dword:00000001' "$hklm"
 
 end_checks "$scratch/out.log"
