@@ -20,6 +20,7 @@
 #include "platform/posix/FileRegistry.h"
 #include "platform/posix/RegistryWallpaperRefresh.h"
 #include "themes/DesktopComponents.h"
+#include "themes/PageGenerator.h"
 
 namespace velluma::bench {
 namespace {
@@ -215,6 +216,23 @@ long ResidentKiB() {
 
 void ResetPeakResident() {
     std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+std::string WriteLibraryPackage(const std::string& folder, int i, int count) {
+    const std::string n = std::to_string(i);
+    const std::string path = folder + "/Theme" + n + ".tvp";
+    WriteArchive(path, {{"theme.cfg", "[Style]\r\nindex=" + std::to_string(i % 5) +
+                                          "\r\n[Files]\r\nstartup=\\index.htm\r\n[Name]\r\n"
+                                          "ThemeName=Theme " +
+                                          n +
+                                          "\r\n[Author]\r\nThemeAuthor=Bench\r\n"
+                                          "[Description]\r\nDescription=Generated\r\n"},
+                        {"index.htm", Text(1500, unsigned(i))},
+                        {"resol.js", ResolScriptText()},
+                        {"css.css", StyleSheetText({})},
+                        {"movie.swf", Noise(24 << 10, unsigned(i))},
+                        {"back.jpg", Noise(12 << 10, unsigned(i + count))}});
+    return path;
 }
 
 }  // namespace velluma::bench

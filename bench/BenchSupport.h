@@ -35,6 +35,11 @@ std::string Text(std::size_t size, unsigned seed);
 void WriteArchive(const std::string& path,
                   const std::vector<std::pair<std::string, std::string>>& entries);
 
+/// Package i of the benchmarks' theme library of count packages, the same for every
+/// benchmark that scans it: theme.cfg, the builder's pages, a 24 KB movie and a 12 KB
+/// picture that do not compress. Written as folder + "/Theme<i>.tvp"; returns that path.
+std::string WriteLibraryPackage(const std::string& folder, int i, int count);
+
 /// A program folder with advThemes/WorkDir and Recycled, the file registry with both
 /// desktop components registered, and a context on them that dispatches Qt's events.
 class BenchProgram {

@@ -7,7 +7,6 @@
 
 #include "BenchSupport.h"
 #include "themes/MemoryThemeList.h"
-#include "themes/PageGenerator.h"
 #include "themes/ThemePackage.h"
 
 namespace velluma::bench {
@@ -19,21 +18,7 @@ BenchProgram& program() {
     static const std::unique_ptr<BenchProgram> p = [] {
         auto made = std::make_unique<BenchProgram>();
         const std::string folder = made->programFolder + "/advThemes";
-        for (int i = 0; i < kPackages; ++i) {
-            const std::string n = std::to_string(i);
-            WriteArchive(folder + "/Theme" + n + ".tvp",
-                         {{"theme.cfg", "[Style]\r\nindex=" + std::to_string(i % 5) +
-                                            "\r\n[Files]\r\nstartup=\\index.htm\r\n[Name]\r\n"
-                                            "ThemeName=Theme " +
-                                            n +
-                                            "\r\n[Author]\r\nThemeAuthor=Bench\r\n"
-                                            "[Description]\r\nDescription=Generated\r\n"},
-                          {"index.htm", Text(1500, i)},
-                          {"resol.js", ResolScriptText()},
-                          {"css.css", StyleSheetText({})},
-                          {"movie.swf", Noise(24 << 10, i)},
-                          {"back.jpg", Noise(12 << 10, i + kPackages)}});
-        }
+        for (int i = 0; i < kPackages; ++i) WriteLibraryPackage(folder, i, kPackages);
         return made;
     }();
     return *p;

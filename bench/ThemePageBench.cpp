@@ -17,7 +17,6 @@
 #include "core/ResolutionAgent.h"
 #include "language/Language.h"
 #include "themes/MemoryThemeList.h"
-#include "themes/PageGenerator.h"
 #include "themes/ThemeDates.h"
 #include "themes/ThemePackage.h"
 #include "ui/MainWindow.h"
@@ -58,19 +57,7 @@ BenchProgram& program() {
         const std::string folder = made->programFolder + "/advThemes";
         std::mt19937 days(7);
         for (int i = 0; i < kPackages; ++i) {
-            const std::string n = std::to_string(i);
-            const std::string path = folder + "/Theme" + n + ".tvp";
-            WriteArchive(path, {{"theme.cfg", "[Style]\r\nindex=" + std::to_string(i % 5) +
-                                                  "\r\n[Files]\r\nstartup=\\index.htm\r\n[Name]\r\n"
-                                                  "ThemeName=Theme " +
-                                                  n +
-                                                  "\r\n[Author]\r\nThemeAuthor=Bench\r\n"
-                                                  "[Description]\r\nDescription=Generated\r\n"},
-                                {"index.htm", Text(1500, i)},
-                                {"resol.js", ResolScriptText()},
-                                {"css.css", StyleSheetText({})},
-                                {"movie.swf", Noise(24 << 10, i)},
-                                {"back.jpg", Noise(12 << 10, i + kPackages)}});
+            const std::string path = WriteLibraryPackage(folder, i, kPackages);
             const std::time_t day = kFirstDay + std::time_t(days() % 1500) * 86400;
             const timespec times[2] = {{day, 0}, {day, 0}};
             ::utimensat(AT_FDCWD, path.c_str(), times, 0);

@@ -6,19 +6,19 @@
 #include "platform/AtomicFile.h"
 
 namespace velluma {
-namespace {
 
-// Windows counts CR and Ctrl-Z (a DOS end-of-file mark) as blanks besides the usual ones.
-bool isBlank(char c) {
+bool isProfileBlank(char c) {
     const auto u = static_cast<unsigned char>(c);
     return (u >= 0x09 && u <= 0x0d) || u == 0x1a || u == ' ';
 }
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+std::string_view trimProfileBlanks(std::string_view s) {
+    while (!s.empty() && isProfileBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isProfileBlank(s.back())) s.remove_suffix(1);
     return s;
 }
+
+namespace {
 
 unsigned char lower(char c) {
     const auto u = static_cast<unsigned char>(c);
@@ -78,8 +78,8 @@ void IniFile::buildIndex() {
 
         std::size_t b = lineStart;
         std::size_t e = lineEnd;
-        while (b < e && isBlank(text[b])) ++b;
-        while (e > b && isBlank(text[e - 1])) --e;
+        while (b < e && isProfileBlank(text[b])) ++b;
+        while (e > b && isProfileBlank(text[e - 1])) --e;
         if (b == e || text[b] == ';') continue;
 
         const std::string_view line = text.substr(b, e - b);
@@ -107,9 +107,9 @@ void IniFile::buildIndex() {
             key.nameEnd = key.value = static_cast<std::uint32_t>(e);
         } else {
             std::size_t nameEnd = b + equals;
-            while (nameEnd > b && isBlank(text[nameEnd - 1])) --nameEnd;
+            while (nameEnd > b && isProfileBlank(text[nameEnd - 1])) --nameEnd;
             std::size_t value = b + equals + 1;
-            while (value < e && isBlank(text[value])) ++value;
+            while (value < e && isProfileBlank(text[value])) ++value;
             key.equals = static_cast<std::uint32_t>(b + equals);
             key.nameEnd = static_cast<std::uint32_t>(nameEnd);
             key.value = static_cast<std::uint32_t>(value);
@@ -180,11 +180,12 @@ const IniFile::Key* IniFile::findKey(const Section& section, std::string_view na
 
 std::string IniFile::readString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const {
-    const Section* s = findSection(trimmed(section));
-    const Key* k = s ? findKey(*s, trimmed(key)) : nullptr;
+    const Section* s = findSection(trimProfileBlanks(section));
+    const Key* k = s ? findKey(*s, trimProfileBlanks(key)) : nullptr;
     // A key line without "=" has no value at all, so it reads as missing.
     if (!k || k->equals == kNone) {
-        while (!defaultValue.empty() && isBlank(defaultValue.back())) defaultValue.remove_suffix(1);
+        while (!defaultValue.empty() && isProfileBlank(defaultValue.back()))
+            defaultValue.remove_suffix(1);
         return std::string(defaultValue.substr(0, kMaxValue));
     }
     std::string_view value = std::string_view(m_text).substr(k->value, k->valueEnd - k->value);
@@ -196,9 +197,9 @@ std::string IniFile::readString(std::string_view section, std::string_view key,
 
 void IniFile::writeString(std::string_view section, std::string_view key,
                           std::string_view newValue) {
-    section = trimmed(section);
-    key = trimmed(key);
-    while (!newValue.empty() && isBlank(newValue.front())) newValue.remove_prefix(1);
+    section = trimProfileBlanks(section);
+    key = trimProfileBlanks(key);
+    while (!newValue.empty() && isProfileBlank(newValue.front())) newValue.remove_prefix(1);
     const std::string value(newValue);  // the caller's text may be a view into ours
 
     const Section* s = findSection(section);

@@ -7,6 +7,12 @@
 
 namespace velluma {
 
+/// Whether c is a blank to the profile rules: white space, and also CR and Ctrl-Z (a DOS
+/// end-of-file mark).
+bool isProfileBlank(char c);
+/// s without the profile rules' blanks at either end.
+std::string_view trimProfileBlanks(std::string_view s);
+
 /// An INI file read and written with the Windows profile rules: names match without regard
 /// to case, blanks around names and values are dropped, the first of duplicate sections and
 /// keys wins, a value in matching quotes loses them, values are cut to 2047 bytes. Writing

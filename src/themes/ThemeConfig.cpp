@@ -8,18 +8,6 @@
 namespace velluma {
 namespace {
 
-// The profile rules count CR and Ctrl-Z as blanks too.
-bool isBlank(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 0x09 && u <= 0x0d) || u == 0x1a || u == ' ';
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 bool equalNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -32,13 +20,13 @@ bool equalNoCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 bool HasIniSection(std::string_view text, std::string_view section) {
-    section = trimmed(section);
+    section = trimProfileBlanks(section);
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     std::size_t pos = 0;
     while (pos <= text.size()) {
         std::size_t end = text.find_first_of("\r\n", pos);
         if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = trimmed(text.substr(pos, end - pos));
+        const std::string_view line = trimProfileBlanks(text.substr(pos, end - pos));
         if (!line.empty() && line.front() == '[') {
             const std::size_t close = line.rfind(']');
             if (close != 0 && close != std::string_view::npos &&

@@ -2,6 +2,8 @@
 #   check <description> <command...>    runs the command, says ok or FAILED, counts failures
 #   wait_for <seconds> <command...>     true once the command succeeds within the time
 #   end_checks [program output file]     sums up; exits 1 (showing the output) on a failure
+#   start <seconds>                      starts $app/velluma (output to $scratch/out.log), waits
+#   finish                               ends it with SIGTERM and checks that it ended cleanly
 failures=0
 check() {
     local what=$1
@@ -27,4 +29,16 @@ end_checks() {
         exit 1
     fi
     echo "all checks passed"
+}
+start() {
+    "$app/velluma" >>"$scratch/out.log" 2>&1 &
+    pid=$!
+    sleep "$1"
+}
+finish() {
+    kill -TERM "$pid"
+    wait "$pid"
+    local rc=$?
+    pid=
+    check "ends cleanly on SIGTERM (exit code $rc)" test "$rc" -eq 0
 }

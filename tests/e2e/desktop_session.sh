@@ -34,17 +34,6 @@ source "$(dirname "$0")/checks.sh"
 main_window_visible() { xdotool search --onlyvisible --name '^Velluma$' >/dev/null 2>&1; }
 main_window_hidden() { ! main_window_visible; }
 copies() { pgrep -c -f "^$app/velluma( |$)" || true; }
-start() {
-    "$app/velluma" >>"$scratch/out.log" 2>&1 &
-    pid=$!
-    sleep "$1"
-}
-finish() {
-    kill -TERM "$pid"
-    wait "$pid"
-    local rc=$?
-    check "ends cleanly on SIGTERM (exit code $rc)" test "$rc" -eq 0
-}
 set_option() {  # set_option <name> <dword>: edits the settings of the last run
     sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$app/registry/HKEY_LOCAL_MACHINE.reg"
 }

@@ -29,18 +29,6 @@ cleanup() {
 trap cleanup EXIT
 
 source "$(dirname "$0")/checks.sh"
-start() {
-    "$app/velluma" >>"$scratch/out.log" 2>&1 &
-    pid=$!
-    sleep "$1"
-}
-finish() {
-    kill -TERM "$pid"
-    wait "$pid"
-    local rc=$?
-    pid=
-    check "ends cleanly on SIGTERM (exit code $rc)" test "$rc" -eq 0
-}
 hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
 set_option() {  # set_option <name> <dword>
     sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"
