@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -149,7 +150,15 @@ int main(int argc, char** argv) {
     const QString ruffle = QCoreApplication::applicationDirPath() + QStringLiteral("/ruffle");
     server.setRuffleFolder(ruffle);
     PageProfile profile(server, ruffle);
-    if (still) return runStill(app, profile, server, app.arguments());
-    if (preview) return runPreview(app, profile, server, app.arguments().at(2));
-    return runDesktop(app, profile, server);
+    int code = 0;
+    if (still)
+        code = runStill(app, profile, server, app.arguments());
+    else if (preview)
+        code = runPreview(app, profile, server, app.arguments().at(2));
+    else
+        code = runDesktop(app, profile, server);
+    // Chromium's teardown in a single process can wait for ever on its renderer thread while a
+    // page still animates, and nothing of ours needs it: the still is written, nothing is kept.
+    std::fflush(nullptr);
+    std::_Exit(code);
 }

@@ -3,8 +3,8 @@
 # desktop window of the page program, below every normal window and over the whole
 # screen; it animates (two screenshots a second apart differ), for a canvas theme and for
 # a Flash theme; a killed page program leaves the tray program running and the next apply
-# starts a new one; switching to picture mode (the Active Desktop off) closes the page. Run
-# inside xvfb-run.
+# starts a new one; switching to picture mode (the Active Desktop off) closes the page; a
+# still of an animated page is written and the page program ends. Run inside xvfb-run.
 #
 #   live_desktop.sh <installed program folder> <canvas package name> <flash package name>
 # With VELLUMA_E2E_SHOTS=<folder> the screenshots are kept there.
@@ -142,5 +142,15 @@ rc=$?
 check "ends cleanly on SIGTERM (exit code $rc)" test "$rc" -eq 0
 check "no page program is left" no_page_program
 check "the program left in picture mode" grep -q '^"state"=dword:00000001' "$hklm"
+
+# Where no window can go behind the icons, a still of the page stands in: the page program
+# writes it and ends, even while the page still animates.
+mkdir -p "$scratch/still"
+(cd "$scratch/still" && unzip -q "$app/advThemes/$canvas")
+still_start=$(grep -m1 -i '^startup=' "$scratch/still/theme.cfg" | tr -d '\r' |
+    sed 's/^startup=\\//; s/\\/\//g')
+check "a still of the canvas theme is written and the page program ends" timeout 30 \
+    "$app/velluma-page" --still "$scratch/still" "$still_start" "$scratch/still.png" 640 400
+check "the still is a PNG picture" bash -c "head -c 4 '$scratch/still.png' | grep -q PNG"
 
 end_checks "$scratch/out.log"
