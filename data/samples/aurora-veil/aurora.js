@@ -12,7 +12,7 @@
     var COLUMN = 2;            // light column width in light-layer pixels
 
     var width = 0, height = 0, ratio = 1;
-    var backdrop = null, ridge = null, light = null, lightCtx = null;
+    var backdrop = null, ridge = null, ridgeTop = 0, light = null, lightCtx = null;
     var twinklers = [];
     var last = 0;
 
@@ -109,12 +109,12 @@
     }
 
     // Two ridges: a hazy far one, and a near one in black with a fringe of spruces, so the
-    // light stands behind them.
+    // light stands behind them. Their layer only spans the band they reach up into (in
+    // device pixels, so it lands on whole pixels): a full screen of it would mostly hold
+    // nothing.
     function drawRidge() {
-        ridge = layer(width * ratio, height * ratio);
-        var g = ridge.getContext("2d");
-        g.scale(ratio, ratio);
-        function mountains(seed, top, rough, colour) {
+        var TALLEST = 0.07;  // of the height, the tallest spruce
+        function skyline(seed, top, rough) {
             var random = seeded(seed);
             var points = [0.5, 0.5];
             for (var level = 0; level < 7; level++) {
@@ -130,6 +130,18 @@
             var line = [];
             for (var j = 0; j < points.length; j++)
                 line.push(height - height * (top - 0.5 + points[j]));
+            return line;
+        }
+        var far = skyline(11, 0.26, 0.5);
+        var near = skyline(23, 0.12, 0.3);
+        var highest = Math.min(Math.min.apply(null, far),
+                               Math.min.apply(null, near) - height * TALLEST);
+        ridgeTop = Math.max(0, Math.floor(highest * ratio) - 2);
+        ridge = layer(width * ratio, height * ratio - ridgeTop);
+        var g = ridge.getContext("2d");
+        g.scale(ratio, ratio);
+        g.translate(0, -ridgeTop / ratio);
+        function mountains(line, colour) {
             g.beginPath();
             g.moveTo(0, height);
             for (var k = 0; k < line.length; k++)
@@ -138,7 +150,6 @@
             g.closePath();
             g.fillStyle = colour;
             g.fill();
-            return line;
         }
         function spruce(x, y, tall) {
             var tiers = 5;
@@ -164,12 +175,12 @@
         var haze = g.createLinearGradient(0, height * 0.62, 0, height);
         haze.addColorStop(0, "rgba(9,27,40,0.96)");
         haze.addColorStop(1, "rgba(4,10,18,1)");
-        mountains(11, 0.26, 0.5, haze);
-        var near = mountains(23, 0.12, 0.3, "#02060b");
+        mountains(far, haze);
+        mountains(near, "#02060b");
         var random = seeded(31);
         for (var x = 0; x < width; x += 4 + random() * 26) {
             var at = Math.min(near.length - 1, Math.round(x / width * (near.length - 1)));
-            spruce(x, near[at] + 3, height * (0.025 + random() * 0.045));
+            spruce(x, near[at] + 3, height * (0.025 + random() * (TALLEST - 0.025)));
         }
     }
 
@@ -252,7 +263,7 @@
 
         ctx.globalCompositeOperation = "source-over";
         ctx.setTransform(1, 0, 0, 1, 0, 0);
-        ctx.drawImage(ridge, 0, 0);
+        ctx.drawImage(ridge, 0, ridgeTop);
     }
 
     window.addEventListener("resize", resize);
