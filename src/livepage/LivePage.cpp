@@ -16,9 +16,7 @@ constexpr int kMaxWaitMs = 5000;  // a movie that never loads must not hold the 
 const char kReadyCheck[] = R"(
 (function () {
     if (document.readyState !== 'complete') return false;
-    var emulator = window.RufflePlayer;
-    if (!emulator) return true;
-    if (typeof emulator.newest !== 'function') return false;
+    // A movie is ready once the emulator has replaced its element and started it.
     var all = document.getElementsByTagName('*');
     for (var i = 0; i < all.length; ++i) {
         var e = all[i], tag = e.tagName;

@@ -64,23 +64,37 @@ const char kRuffleConfig[] = R"(
 
 // Pages written for the ActiveX player size the <object> and give its <embed> fallback the
 // size of the desktop they were built on; the emulator replaces the <embed>, so it takes the
-// object's size, as the ActiveX player did.
+// object's size, as the ActiveX player did. The emulator costs about 10 MiB even with nothing
+// to play, so it is loaded only once the page has a movie, even one it adds later.
 const char kRuffleLoader[] = R"(
 (function () {
     if (document.querySelector('script[data-velluma-ruffle]')) return;
-    var objects = document.querySelectorAll('object');
-    for (var i = 0; i < objects.length; ++i) {
-        var embed = objects[i].querySelector('embed');
-        if (!embed) continue;
-        ['width', 'height'].forEach(function (name) {
-            var size = objects[i].getAttribute(name);
-            if (size) embed.setAttribute(name, size);
-        });
+    function hasMovie() { return document.querySelector('object, embed') !== null; }
+    function load() {
+        var objects = document.querySelectorAll('object');
+        for (var i = 0; i < objects.length; ++i) {
+            var embed = objects[i].querySelector('embed');
+            if (!embed) continue;
+            ['width', 'height'].forEach(function (name) {
+                var size = objects[i].getAttribute(name);
+                if (size) embed.setAttribute(name, size);
+            });
+        }
+        var script = document.createElement('script');
+        script.src = "%1ruffle.js";
+        script.setAttribute('data-velluma-ruffle', '');
+        (document.head || document.documentElement).appendChild(script);
     }
-    var script = document.createElement('script');
-    script.src = "%1ruffle.js";
-    script.setAttribute('data-velluma-ruffle', '');
-    (document.head || document.documentElement).appendChild(script);
+    if (hasMovie()) {
+        load();
+        return;
+    }
+    var watcher = new MutationObserver(function () {
+        if (!hasMovie()) return;
+        watcher.disconnect();
+        load();
+    });
+    watcher.observe(document.documentElement, {childList: true, subtree: true});
 })();
 )";
 
