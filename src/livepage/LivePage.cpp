@@ -16,7 +16,8 @@ constexpr int kMaxWaitMs = 5000;  // a movie that never loads must not hold the 
 const char kReadyCheck[] = R"(
 (function () {
     if (document.readyState !== 'complete') return false;
-    // A movie is ready once the emulator has replaced its element and started it.
+    // A movie is ready once the emulator has taken over its element and started it. An
+    // ActiveX <object> stays in the page, holding the emulator's player of its <embed>.
     var all = document.getElementsByTagName('*');
     for (var i = 0; i < all.length; ++i) {
         var e = all[i], tag = e.tagName;
@@ -26,7 +27,9 @@ const char kReadyCheck[] = R"(
             var kind = ((e.getAttribute('type') || '') + ' ' + (e.getAttribute('classid') || '') +
                         ' ' + (e.getAttribute('src') || '') + ' ' + (e.getAttribute('data') || ''))
                            .toLowerCase();
-            if (/shockwave|d27cdb6e|\.swf/.test(kind)) return false;
+            if (/shockwave|d27cdb6e|\.swf/.test(kind) &&
+                !e.querySelector('ruffle-object, ruffle-embed'))
+                return false;
         }
     }
     return true;
