@@ -29,7 +29,7 @@ cleanup() {
     exec 3>&- 2>/dev/null || true
     [[ -n "${page:-}" ]] && kill "$page" 2>/dev/null
     kill "$wm" 2>/dev/null
-    pkill -x xmessage 2>/dev/null || true
+    [[ -n "${cover:-}" ]] && kill "$cover" 2>/dev/null  # ours only: others may be running
     rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -88,6 +88,7 @@ awk -v p="$(printf '%s\n' "${once[@]}" | sort -n | tail -1)" 'BEGIN {
 
 # Covered: a maximised window over the whole screen.
 xmessage -name cover "covering the desktop" &
+cover=$!
 for _ in $(seq 1 20); do wmctrl -l | grep -q 'covering\|cover' && break; sleep 0.5; done
 wmctrl -r cover -b add,maximized_vert,maximized_horz 2>/dev/null ||
     wmctrl -r "covering the desktop" -b add,maximized_vert,maximized_horz

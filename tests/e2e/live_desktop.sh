@@ -36,7 +36,7 @@ wm=$!
 cleanup() {
     pkill -KILL -f "^$app/velluma" 2>/dev/null
     kill "$wm" 2>/dev/null
-    pkill -KILL -x xmessage 2>/dev/null
+    [[ -n "${normal:-}" ]] && kill -KILL "$normal" 2>/dev/null  # ours only: others may be running
     rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -107,11 +107,12 @@ sleep 3
 check "the first theme ($first) animates" animates first
 
 xmessage -geometry 300x100+100+100 "a normal window" &
+normal=$!
 wait_for 10 bash -c "xprop -root _NET_CLIENT_LIST_STACKING | grep -q ','"
 sleep 1
 bottom=$(windows_bottom_up | head -1)
 check "the desktop window stays below a normal window" test "$bottom" = "$desktop"
-pkill -x xmessage
+kill "$normal"
 
 # The page program dies; the tray program lives on and the next rotation starts a new one.
 old=$(page_pid)
