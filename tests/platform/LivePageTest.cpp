@@ -123,9 +123,29 @@ TEST(LivePageProcess, ShowsAStillWhereTheDesktopHasNoPlaceForAPage) {
     EXPECT_EQ(refresh.current().wallpaper, still);
     EXPECT_EQ(test::readFile(still), "png\n");
     EXPECT_EQ(messages.shown.size(), 1u);  // said once
-    EXPECT_NE(
-        test::readFile(temp.file("told.log")).find("--still /w/nolayer2 /w/nolayer2/index.htm"),
-        std::string::npos);
+    // Like the live page, the still takes its start page relative to the work folder.
+    EXPECT_NE(test::readFile(temp.file("told.log")).find("--still /w/nolayer2 index.htm "),
+              std::string::npos);
+}
+
+TEST(LivePageProcess, GivesThePageProgramTheStartPageRelativeToItsWorkFolder) {
+    struct Case {
+        const char* folder;
+        const char* page;
+        const char* expected;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {"/w/1", "/w/1/index.htm", "index.htm"},
+             {"/w/1", "/w/1/html/sub/index.htm", "html/sub/index.htm"},
+             {"/w/1/", "/w/1/index.htm", "index.htm"},
+             {"/", "/index.htm", "index.htm"},
+             {"/w/1", "index.htm", "index.htm"},
+             // Not inside: left as it is, for the page program to refuse.
+             {"/w/1", "/w/10/index.htm", "/w/10/index.htm"},
+             {"/w/1", "/w/1", "/w/1"},
+         })
+        EXPECT_EQ(LivePageProcess::pageWithin(c.folder, c.page), c.expected)
+            << c.folder << " " << c.page;
 }
 
 }  // namespace

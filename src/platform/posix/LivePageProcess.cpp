@@ -51,15 +51,19 @@ qint64 LivePageProcess::processId() const {
 
 void LivePageProcess::show(const std::string& workFolder, const std::string& startPage) {
     m_workFolder = workFolder;
-    m_startPage = startPage;
+    m_startPage = pageWithin(workFolder, startPage);
     if (m_noDesktopLayer) {
         showStill();
         return;
     }
     if (!m_process || m_process->state() == QProcess::NotRunning) start();
-    std::string relative = startPage;
-    if (relative.rfind(workFolder + "/", 0) == 0) relative.erase(0, workFolder.size() + 1);
-    m_process->write(qs("show " + workFolder + "\t" + relative + "\n").toUtf8());
+    m_process->write(qs("show " + m_workFolder + "\t" + m_startPage + "\n").toUtf8());
+}
+
+std::string LivePageProcess::pageWithin(const std::string& workFolder,
+                                        const std::string& startPage) {
+    const std::string prefix = workFolder.ends_with('/') ? workFolder : workFolder + "/";
+    return startPage.starts_with(prefix) ? startPage.substr(prefix.size()) : startPage;
 }
 
 void LivePageProcess::close() {

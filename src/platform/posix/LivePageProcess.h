@@ -36,6 +36,10 @@ public:
     /// The page program's process id, 0 when none runs.
     qint64 processId() const;
 
+    /// The start page as the page program takes it, in its live and still modes alike:
+    /// relative to the work folder that holds it.
+    static std::string pageWithin(const std::string& workFolder, const std::string& startPage);
+
 Q_SIGNALS:
     /// A line the page program wrote ("shown …", "error …", "paused", "resumed").
     void reported(const QString& line);
@@ -55,7 +59,7 @@ private:
     std::unique_ptr<QProcess> m_process;
     std::unique_ptr<QProcess> m_still;
     std::string m_workFolder;
-    std::string m_startPage;
+    std::string m_startPage;        // relative to m_workFolder
     bool m_noDesktopLayer = false;  // the desktop has no place for a live page
     bool m_reported = false;        // one message per run
 };
