@@ -41,6 +41,7 @@ Platform makeSystemPlatform(const std::string& programFolder) {
         std::make_unique<EmulatedActiveDesktop>(*p.registry),
         std::make_unique<LivePageProcess>(
             programFolder + "/velluma-page", programFolder + "/advThemes/WorkDir",
+            programFolder + "/advThemes/Still",
             LivePageProcess::Services{*p.messageBoxes, *p.registry, *p.wallpaperRefresh}));
     p.shell = std::make_unique<DesktopShell>(desktop);
     p.fileDialogs = std::make_unique<QtFileDialogs>();

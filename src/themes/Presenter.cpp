@@ -1,7 +1,6 @@
 #include "themes/Presenter.h"
 
 #include "core/IniFile.h"
-#include "core/ProgramFolder.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Registry.h"
@@ -68,7 +67,7 @@ std::optional<AppliedTheme> ApplyThemePackage(ThemeContext& context, const std::
             startup = IniFile::load(applied.workFolder + "/" + archive.entries()[*config].name)
                           .readString("Files", "startup");
         if (startup.empty()) startup = kDefaultStartPage;
-        applied.startPage = programPath(applied.workFolder, startup);
+        applied.startPage = StartPageIn(applied.workFolder, startup);
     }
 
     ActiveDesktop& desktop = context.activeDesktop;

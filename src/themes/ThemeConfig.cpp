@@ -1,9 +1,12 @@
 #include "themes/ThemeConfig.h"
 
 #include <charconv>
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "core/IniFile.h"
+#include "core/ProgramFolder.h"
 
 namespace velluma {
 namespace {
@@ -51,6 +54,16 @@ std::int32_t ReadIniInteger(const IniFile& ini, std::string_view section, std::s
     auto [ptr, ec] = std::from_chars(digits.data(), last, value);
     if (ec != std::errc() || ptr != last) return defaultValue;
     return value;
+}
+
+std::string StartPageIn(const std::string& workFolder, std::string_view startup) {
+    std::string page = programPath(workFolder, startup);
+    const std::string folder = std::filesystem::path(workFolder + "/").lexically_normal().string();
+    const std::string normal = std::filesystem::path(page).lexically_normal().string();
+    if (normal.size() <= folder.size() || normal.compare(0, folder.size(), folder) != 0)
+        throw std::runtime_error("The theme's start page \"" + std::string(startup) +
+                                 "\" lies outside the theme's folder: the theme is not shown.");
+    return page;
 }
 
 }  // namespace velluma

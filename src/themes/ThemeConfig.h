@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace velluma {
@@ -11,6 +12,13 @@ class IniFile;
 inline constexpr std::string_view kThemeConfigName = "theme.cfg";
 /// The start page when theme.cfg names none (stored form).
 inline constexpr std::string_view kDefaultStartPage = "\\tivora.htm";
+
+/// The start page of a theme unpacked into workFolder: the folder joined with the stored
+/// value of Files/startup ("\index.htm") as the program joins every stored path. Throws
+/// std::runtime_error, naming the value, when the page lies outside the folder ("\..\x.htm",
+/// "C:\x.htm", a value without its leading backslash): a page is shown from its own folder
+/// only.
+std::string StartPageIn(const std::string& workFolder, std::string_view startup);
 
 /// True when the INI text has a header for section (names match without regard to case,
 /// as every profile lookup does).

@@ -23,6 +23,7 @@
 
 #include "core/Options.h"
 #include "platform/Platform.h"
+#include "platform/posix/PageLauncher.h"
 #include "ui/About.h"
 #include "ui/BuilderPage.h"
 #include "ui/Icons.h"
@@ -45,9 +46,15 @@ TfMain::TfMain(AppContext& context, QWidget* parent)
     setFont(QFont(QStringLiteral("Tahoma"), 8));
     buildFrame();
     guard([this] { FormCreate(); });
+    // Said once per run where the machine cannot confine the page program.
+    PageLauncher::setNoticeHandler([this](const std::string& text) {
+        QTimer::singleShot(0, this,
+                           [this, text] { showStatusMessage(QString::fromStdString(text)); });
+    });
 }
 
 TfMain::~TfMain() {
+    PageLauncher::setNoticeHandler({});
     // The pages' handlers need the whole window: the pages go before the widgets, which
     // still send focus events while they are destroyed.
     for (MainWindowPage* page : m_pages) delete page;

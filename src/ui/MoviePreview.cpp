@@ -82,6 +82,10 @@ void MoviePreview::setPageProgram(const QString& program) {
     m_noPreview = false;
 }
 
+void MoviePreview::setLauncher(const PageLauncher& launcher) {
+    m_launcher = launcher;
+}
+
 void MoviePreview::setEmbeddingAvailable(bool available) {
     m_embedding = available;
 }
@@ -247,8 +251,11 @@ void MoviePreview::play() {
         if (m_player) send(QStringLiteral("clear"));
         return;
     }
+    const QString movie = QFileInfo(m_movie).absoluteFilePath();
+    // A confined player reads its own movie only: another movie needs another player.
+    if (m_player && !m_playerMovie.isEmpty() && m_playerMovie != movie) stopPlayer();
     startPlayer();
-    send(QStringLiteral("movie ") + QFileInfo(m_movie).absoluteFilePath() + QLatin1Char('\t') +
+    send(QStringLiteral("movie ") + movie + QLatin1Char('\t') +
          (m_quality.isEmpty() ? QStringLiteral("High") : m_quality));
 }
 
@@ -277,7 +284,11 @@ void MoviePreview::startPlayer() {
     });
     followAncestors();
     m_sentSize = {};
-    m_player->start(m_program, {QStringLiteral("--preview"), QString::number(window)});
+    const QString movie = QFileInfo(m_movie).absoluteFilePath();
+    const bool confined = m_launcher.start(*m_player, m_program,
+                                           {QStringLiteral("--preview"), QString::number(window)},
+                                           {movie.toStdString()});
+    m_playerMovie = confined ? movie : QString();
     placeStage();
 }
 

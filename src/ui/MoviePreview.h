@@ -6,6 +6,7 @@
 
 class QProcess;
 
+#include "platform/posix/PageLauncher.h"
 #include "themes/SwfHeader.h"
 
 namespace velluma {
@@ -23,6 +24,8 @@ public:
 
     /// The page program that plays movies; empty: the header drawing only.
     void setPageProgram(const QString& program);
+    /// How the page program is started: confined (the default) or, for tests, not.
+    void setLauncher(const PageLauncher& launcher);
     /// Whether the window system lets another program draw inside our window (X11). Decided
     /// from the platform; tests on other platforms turn it on.
     void setEmbeddingAvailable(bool available);
@@ -73,6 +76,8 @@ private:
     QString m_problem;
 
     QString m_program;
+    PageLauncher m_launcher;
+    QString m_playerMovie;  // the one movie a confined player reads; empty: it reads any
     bool m_embedding = false;
     QWidget* m_stage;  // the native window the page program draws in
     QProcess* m_player = nullptr;

@@ -84,8 +84,9 @@ TEST(LivePageProcess, TellsThePageProgramAndStartsANewOneAfterItDied) {
     TempFolder temp;
     Platform platform = test::makeTestPlatform(temp.makeFolder("registry"));
     const std::string program = writeFakePageProgram(temp);
-    LivePageProcess page(program, temp.file("stills"),
-                         {*platform.messageBoxes, *platform.registry, *platform.wallpaperRefresh});
+    LivePageProcess page(program, "/w", temp.file("stills"),
+                         {*platform.messageBoxes, *platform.registry, *platform.wallpaperRefresh},
+                         PageLauncher(PageLauncher::Confinement::Never));
     QSignalSpy reported(&page, &LivePageProcess::reported);
 
     page.show("/w/1", "/w/1/index.htm");
@@ -96,13 +97,23 @@ TEST(LivePageProcess, TellsThePageProgramAndStartsANewOneAfterItDied) {
 
     page.show("/w/2", "/w/2/sub/index.htm");
     ASSERT_TRUE(waitFor([&] { return reported.count() == 2; }));
-    EXPECT_NE(page.processId(), first);
+    const qint64 second = page.processId();
+    EXPECT_NE(second, first);
+    page.show("/w/3", "/w/3/index.htm");  // the same program reads every work folder
+    ASSERT_TRUE(waitFor([&] { return reported.count() == 3; }));
+    EXPECT_EQ(page.processId(), second);
+    page.show("/elsewhere", "/elsewhere/index.htm");  // a page of its own: a program of its own
+    ASSERT_TRUE(waitFor([&] { return reported.count() == 4; }));
+    EXPECT_NE(page.processId(), second);
     page.close();
     EXPECT_EQ(page.processId(), 0);
 
     const std::string told = test::readFile(temp.file("told.log"));
     EXPECT_NE(told.find("show /w/1\tindex.htm\n"), std::string::npos) << told;
-    EXPECT_NE(told.find("show /w/2\tsub/index.htm\nquit\n"), std::string::npos) << told;
+    EXPECT_NE(told.find("show /w/2\tsub/index.htm\nshow /w/3\tindex.htm\nquit\n"),
+              std::string::npos)
+        << told;
+    EXPECT_NE(told.find("show /elsewhere\tindex.htm\nquit\n"), std::string::npos) << told;
     EXPECT_TRUE(dynamic_cast<test::RecordingMessageBoxes&>(*platform.messageBoxes).shown.empty());
 }
 
@@ -111,8 +122,9 @@ TEST(LivePageProcess, ShowsAStillWhereTheDesktopHasNoPlaceForAPage) {
     Platform platform = test::makeTestPlatform(temp.makeFolder("registry"));
     auto& refresh = dynamic_cast<RegistryWallpaperRefresh&>(*platform.wallpaperRefresh);
     auto& messages = dynamic_cast<test::RecordingMessageBoxes&>(*platform.messageBoxes);
-    LivePageProcess page(writeFakePageProgram(temp), temp.file("stills"),
-                         {messages, *platform.registry, refresh});
+    LivePageProcess page(writeFakePageProgram(temp), "/w", temp.file("stills"),
+                         {messages, *platform.registry, refresh},
+                         PageLauncher(PageLauncher::Confinement::Never));
 
     page.show("/w/nolayer", "/w/nolayer/index.htm");
     ASSERT_TRUE(waitFor([&] { return refresh.refreshCount() == 1; }));

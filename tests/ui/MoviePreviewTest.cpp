@@ -63,6 +63,7 @@ struct PreviewFixture : ::testing::Test {
         preview->setGeometry(window.rect());
         preview->setEmbeddingAvailable(true);  // offscreen stands in for X11 here
         preview->setPageProgram(QString::fromStdString(program));
+        preview->setLauncher(PageLauncher(PageLauncher::Confinement::Never));  // it logs beside it
         preview->setQuality2(QStringLiteral("Autolow"));
     }
     QStringList told() const {

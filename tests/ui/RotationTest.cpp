@@ -5,7 +5,9 @@
 #include "imagelists/PictureView.h"
 #include "platform/posix/EmulatedActiveDesktop.h"
 #include "support/TestPaths.h"
+#include "themes/DesktopComponents.h"
 #include "themes/ThemeList.h"
+#include "themes/ZipArchive.h"
 #include "ui/WindowFixture.h"
 
 namespace velluma {
@@ -39,6 +41,29 @@ TEST_F(RotationTest, ASingleThemeIsNeverReapplied) {
     window->Timer3Timer();
     EXPECT_EQ(settings.cadvTheme, "/t/only.tvp");
     EXPECT_TRUE(boxes().shown.empty());  // applying the missing package would have failed
+}
+
+TEST_F(RotationTest, AStartPageOutsideItsThemeIsReportedLikeAnyFailedApply) {
+    platform.registry->createKey(Hive::ClassesRoot, kActiveDesktopClassKey);
+    platform.registry->createKey(Hive::ClassesRoot, kFlashPlayerClassKey);
+    const std::string escape = folder.file("advThemes/Escape.tvp");
+    writeZipArchive(escape, {ZipInput::data("theme.cfg", "[Files]\r\nstartup=\\..\\..\\x.htm\r\n"),
+                             ZipInput::data("index.htm", "<html></html>")});
+    addThemes({"/t/A.tvp", escape.c_str()});
+    settings.cadvTheme = "/t/A.tvp";
+    settings.options.Enabled = true;
+    settings.options.state = 0;
+    settings.options.advChType = 2;
+
+    EXPECT_FALSE(window->guard([this] { window->Timer3Timer(); }));
+    EXPECT_EQ(settings.cadvTheme, escape);
+    ASSERT_EQ(boxes().shown.size(), 1u);
+    EXPECT_NE(boxes().shown[0].text.find("\\..\\..\\x.htm"), std::string::npos)
+        << boxes().shown[0].text;
+    EXPECT_EQ(boxes().shown[0].icon, MessageIcon::Error);
+    EXPECT_EQ(platform.registry->readString(Hive::CurrentUser, EmulatedActiveDesktop::kGeneralKey,
+                                            "Wallpaper"),
+              "");
 }
 
 TEST_F(RotationTest, InOrderThemesWrapAndAVanishedOneStartsOver) {

@@ -22,6 +22,10 @@ QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+bool isInside(const std::string& path, const std::string& folder) {
+    return !folder.empty() && path.size() > folder.size() && path.rfind(folder + "/", 0) == 0;
+}
+
 // Ends a page program: asked first, then killed.
 void stop(QProcess& process) {
     if (process.state() == QProcess::NotRunning) return;
@@ -34,8 +38,13 @@ void stop(QProcess& process) {
 }
 }  // namespace
 
-LivePageProcess::LivePageProcess(std::string program, std::string stillFolder, Services services)
-    : m_program(std::move(program)), m_stillFolder(std::move(stillFolder)), m_services(services) {}
+LivePageProcess::LivePageProcess(std::string program, std::string workFolders,
+                                 std::string stillFolder, Services services, PageLauncher launcher)
+    : m_program(std::move(program)),
+      m_workFolders(std::move(workFolders)),
+      m_stillFolder(std::move(stillFolder)),
+      m_services(services),
+      m_launcher(std::move(launcher)) {}
 
 LivePageProcess::~LivePageProcess() {
     if (m_process) stop(*m_process);
@@ -56,7 +65,9 @@ void LivePageProcess::show(const std::string& workFolder, const std::string& sta
         showStill();
         return;
     }
-    if (!m_process || m_process->state() == QProcess::NotRunning) start();
+    // A page outside the work folders gets a page program that reads its folder alone.
+    const std::string reach = isInside(workFolder, m_workFolders) ? m_workFolders : workFolder;
+    if (!m_process || m_process->state() == QProcess::NotRunning || reach != m_reach) start(reach);
     m_process->write(qs("show " + m_workFolder + "\t" + m_startPage + "\n").toUtf8());
 }
 
@@ -80,8 +91,9 @@ void LivePageProcess::retire() {
     m_process.release()->deleteLater();
 }
 
-void LivePageProcess::start() {
+void LivePageProcess::start(const std::string& reach) {
     retire();
+    m_reach = reach;
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &LivePageProcess::readLines);
@@ -90,7 +102,7 @@ void LivePageProcess::start() {
             reportOnce("The live desktop page could not be started (" + m_program +
                        "): " + m_process->errorString().toStdString());
     });
-    m_process->start(qs(m_program), {});
+    m_launcher.start(*m_process, qs(m_program), {}, {reach});
 }
 
 void LivePageProcess::readLines() {
@@ -131,9 +143,11 @@ void LivePageProcess::showStill() {
     m_still = std::make_unique<QProcess>();
     m_still->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(m_still.get(), &QProcess::finished, this, &LivePageProcess::stillDone);
-    m_still->start(qs(m_program), {QStringLiteral("--still"), qs(m_workFolder), qs(m_startPage),
-                                   qs(m_stillFolder + "/" + kStillName),
-                                   QString::number(size.width()), QString::number(size.height())});
+    m_launcher.start(*m_still, qs(m_program),
+                     {QStringLiteral("--still"), qs(m_workFolder), qs(m_startPage),
+                      qs(m_stillFolder + "/" + kStillName), QString::number(size.width()),
+                      QString::number(size.height())},
+                     {m_workFolder}, m_stillFolder);
     QTimer::singleShot(kStillTimeoutMs, m_still.get(), [still = m_still.get()] { still->kill(); });
 }
 

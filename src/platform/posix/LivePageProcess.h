@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/posix/LiveActiveDesktop.h"
+#include "platform/posix/PageLauncher.h"
 
 namespace velluma {
 
@@ -26,8 +27,11 @@ public:
         WallpaperRefresh& wallpaperRefresh;
     };
 
-    /// program: the page program's path; stillFolder: where stills of pages are kept.
-    LivePageProcess(std::string program, std::string stillFolder, Services services);
+    /// program: the page program's path; workFolders: where themes are unpacked (a running
+    /// page program reads them all, so the next theme needs no new one); stillFolder: where
+    /// stills of pages are kept, the only folder a page program writes to.
+    LivePageProcess(std::string program, std::string workFolders, std::string stillFolder,
+                    Services services, PageLauncher launcher = PageLauncher());
     ~LivePageProcess() override;
 
     void show(const std::string& workFolder, const std::string& startPage) override;
@@ -45,7 +49,7 @@ Q_SIGNALS:
     void reported(const QString& line);
 
 private:
-    void start();
+    void start(const std::string& reach);
     void retire();
     void readLines();
     void handleLine(const QString& line);
@@ -54,12 +58,15 @@ private:
     void reportOnce(const std::string& text);
 
     std::string m_program;
+    std::string m_workFolders;
     std::string m_stillFolder;
     Services m_services;
+    PageLauncher m_launcher;
     std::unique_ptr<QProcess> m_process;
     std::unique_ptr<QProcess> m_still;
     std::string m_workFolder;
     std::string m_startPage;        // relative to m_workFolder
+    std::string m_reach;            // the folder the running page program reads
     bool m_noDesktopLayer = false;  // the desktop has no place for a live page
     bool m_reported = false;        // one message per run
 };

@@ -103,6 +103,28 @@ TEST(Presenter, TheStartPageComesFromThemeCfg) {
     }
 }
 
+TEST(Presenter, AStartPageOutsideTheThemesFolderFailsTheApplyAndKeepsThePageShown) {
+    ThemeWorld w;
+    const auto shown = ApplyThemePackage(w.context, themePackage(w), "/help");
+    ASSERT_TRUE(shown);
+    for (const std::string startup :
+         {"\\..\\..\\x.htm", "\\pages\\..\\..\\1000\\index.htm", "C:\\x.htm", "index.htm"}) {
+        try {
+            ApplyThemePackage(w.context, themePackage(w, startup), "/help");
+            ADD_FAILURE() << "applied " << startup;
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find("\"" + startup + "\""), std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(general(w, "Wallpaper"), shown->startPage) << startup;
+    }
+    // Within the folder, a way round is no way out.
+    const auto inside =
+        ApplyThemePackage(w.context, themePackage(w, "\\pages\\..\\index.htm"), "/help");
+    ASSERT_TRUE(inside);
+    EXPECT_EQ(general(w, "Wallpaper"), inside->workFolder + "/pages/../index.htm");
+}
+
 TEST(Presenter, EveryApplicationGetsAFolderOfItsOwn) {
     ThemeWorld w;
     w.temp.makeFolder("Velluma/advThemes/WorkDir/1001");  // a staging name already taken
