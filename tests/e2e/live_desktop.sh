@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Theme mode on a real X display with a window manager: the theme's page plays in a
-# desktop window of the page program, below every normal window and over the whole
-# screen; it animates (two screenshots a second apart differ), for a canvas theme and for
+# desktop window of the page program, confined (no new privileges, files and network of
+# its own), below every normal window and over the whole screen; it animates (two screenshots a second apart differ), for a canvas theme and for
 # a Flash theme; a killed page program leaves the tray program running and the next apply
 # starts a new one; switching to picture mode (the Active Desktop off) closes the page; a
 # still of an animated page is written and the page program ends. Run inside xvfb-run.
@@ -97,6 +97,15 @@ sed -i "s|^\"cadvTheme\"=\".*\"|\"cadvTheme\"=\"$app/advThemes/$canvas\"|" "$hkl
 "$app/velluma" >>"$scratch/out.log" 2>&1 &
 pid=$!
 check "the page program starts" wait_for 30 page_pid
+# It runs confined: no new privileges, and a mount and network namespace apart from ours.
+page=$(page_pid)
+namespace() { readlink "/proc/$1/ns/$2"; }
+check "the page program runs without new privileges" \
+    grep -q '^NoNewPrivs:[[:space:]]*1$' "/proc/$page/status"
+check "it sees files of its own" test "$(namespace "$page" mnt)" != "$(namespace "$pid" mnt)"
+check "and a network of its own" test "$(namespace "$page" net)" != "$(namespace "$pid" net)"
+check "the tray program did not have to run it unconfined" \
+    bash -c "! grep -q unconfined '$scratch/out.log'"
 check "a desktop window shows the page" wait_for 30 desktop_window
 desktop=$(desktop_window)
 geometry=$(xwininfo -id "$desktop" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')

@@ -46,7 +46,7 @@ TEST_F(RotationTest, ASingleThemeIsNeverReapplied) {
 TEST_F(RotationTest, AStartPageOutsideItsThemeIsReportedLikeAnyFailedApply) {
     platform.registry->createKey(Hive::ClassesRoot, kActiveDesktopClassKey);
     platform.registry->createKey(Hive::ClassesRoot, kFlashPlayerClassKey);
-    const std::string escape = folder.file("advThemes/Escape.tvp");
+    const std::string escape = folder.makeFolder("advThemes") + "/Escape.tvp";
     writeZipArchive(escape, {ZipInput::data("theme.cfg", "[Files]\r\nstartup=\\..\\..\\x.htm\r\n"),
                              ZipInput::data("index.htm", "<html></html>")});
     addThemes({"/t/A.tvp", escape.c_str()});
