@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 
 namespace velluma {
 

@@ -25,52 +25,6 @@ char upper(char c) {
 
 }  // namespace
 
-FileHandle::~FileHandle() {
-    if (m_fd >= 0) ::close(m_fd);
-}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = other.release();
-    }
-    return *this;
-}
-
-FileHandle OpenRegularFile(const std::string& path, std::uint64_t& size) {
-    // O_NONBLOCK: opening a fifo must not wait for a writer; it is refused below.
-    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.get() < 0) failRead(path, std::strerror(errno));
-    struct stat st {};
-    if (::fstat(file.get(), &st) != 0) failRead(path, std::strerror(errno));
-    if (!S_ISREG(st.st_mode)) failRead(path, "not a regular file");
-    const int flags = ::fcntl(file.get(), F_GETFL);
-    if (flags >= 0) ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK);
-    size = static_cast<std::uint64_t>(st.st_size);
-    return file;
-}
-
-std::string ReadFileBytes(const std::string& path, std::size_t maxBytes) {
-    std::uint64_t size = 0;
-    const FileHandle file = OpenRegularFile(path, size);
-    if (size > maxBytes) failRead(path, "the file is too large");
-    std::string bytes;
-    bytes.resize(static_cast<std::size_t>(size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(file.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            failRead(path, std::strerror(errno));
-        }
-        if (n == 0) break;  // shrank while we read: take what is there
-        done += static_cast<std::size_t>(n);
-    }
-    bytes.resize(done);
-    // A file that grew while we read is taken as it was when opened.
-    return bytes;
-}
-
 void ReadAt(int fd, const std::string& path, std::uint64_t offset, void* buffer, std::size_t size) {
     auto* out = static_cast<char*>(buffer);
     std::size_t done = 0;

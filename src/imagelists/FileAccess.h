@@ -6,38 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/RegularFile.h"
+
 namespace velluma {
-
-/// An open file descriptor, closed at the end of its owner's scope.
-class FileHandle final {
-public:
-    FileHandle() = default;
-    explicit FileHandle(int fd) : m_fd(fd) {}
-    ~FileHandle();
-    FileHandle(FileHandle&& other) noexcept : m_fd(other.release()) {}
-    FileHandle& operator=(FileHandle&& other) noexcept;
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    int get() const { return m_fd; }
-    int release() {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd = -1;
-};
-
-/// Opens a regular file for reading. A fifo or device named by a hostile list never blocks
-/// or streams forever: anything but a regular file is refused. Throws std::runtime_error
-/// naming the file and the cause; size receives the file's size.
-FileHandle OpenRegularFile(const std::string& path, std::uint64_t& size);
-
-/// Reads a whole regular file of at most maxBytes. Throws std::runtime_error naming the
-/// file and the cause.
-std::string ReadFileBytes(const std::string& path, std::size_t maxBytes);
 
 /// Reads exactly size bytes at offset; throws std::runtime_error naming path when the
 /// file ends early or the read fails.

@@ -7,7 +7,7 @@
 
 #include "core/IniFile.h"
 #include "core/ProgramFolder.h"
-#include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 
 namespace velluma {
 namespace {

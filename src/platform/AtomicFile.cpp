@@ -79,37 +79,6 @@ void writeFileAtomically(const std::string& path, std::string_view contents) {
     }
 }
 
-bool readWholeFile(const std::string& path, std::string& contents, std::size_t maxBytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<unsigned long long>(st.st_size) > maxBytes) {
-        ::close(fd);
-        return false;
-    }
-    std::string data;
-    data.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        if (data.size() + static_cast<std::size_t>(n) > maxBytes) {
-            ::close(fd);
-            return false;
-        }
-        data.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    contents = std::move(data);
-    return true;
-}
-
 void removeStaleTempFiles(const std::string& folder) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return;

@@ -11,11 +11,6 @@ namespace velluma {
 /// then untouched and no temp file remains.
 void writeFileAtomically(const std::string& path, std::string_view contents);
 
-/// Reads a whole file. Returns false when it cannot be opened or read; refuses files larger
-/// than maxBytes (returns false).
-bool readWholeFile(const std::string& path, std::string& contents,
-                   std::size_t maxBytes = std::size_t(64) << 20);
-
 /// Removes temp files left by an interrupted writeFileAtomically in folder.
 void removeStaleTempFiles(const std::string& folder);
 

@@ -1,7 +1,5 @@
 #include "themes/SwfHeader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -9,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "platform/RegularFile.h"
 
 namespace velluma {
 namespace {
@@ -169,28 +169,18 @@ SwfHeader ParseSwfHeader(std::string_view bytes) {
 
 SwfHeader ReadSwfHeader(const std::string& path) {
     const std::string name = "\"" + path + "\"";
-    // Non-blocking, so that a pipe or device never holds the caller up.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) throw SwfError(name + " cannot be read (" + errnoText(errno) + ")");
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        throw SwfError(name + " is not a file");
-    }
+    const RegularFile file = OpenRegularFileNoThrow(path);
+    if (file.irregular) throw SwfError(name + " is not a file");
+    if (!file.ok()) throw SwfError(name + " cannot be read (" + errnoText(file.error) + ")");
     std::string bytes(kSwfInspectBytes + kFixedHeader, '\0');
     std::size_t got = 0;
     while (got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        const ssize_t n = ::read(file.handle.get(), bytes.data() + got, bytes.size() - got);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int err = errno;
-            ::close(fd);
-            throw SwfError(name + " cannot be read (" + errnoText(err) + ")");
-        }
+        if (n < 0) throw SwfError(name + " cannot be read (" + errnoText(errno) + ")");
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
     }
-    ::close(fd);
     bytes.resize(got);
     try {
         return ParseSwfHeader(bytes);

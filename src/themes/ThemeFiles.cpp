@@ -12,6 +12,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "platform/RegularFile.h"
+
 namespace velluma {
 namespace {
 
@@ -52,22 +54,19 @@ NumberedFolder CreateNumberedFolder(const std::string& parent, std::uint32_t fir
 }
 
 void CopyFileReplacing(const std::string& source, const std::string& target) {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) fail("Cannot read \"" + source + "\"", errno);
+    const RegularFile input = OpenRegularFileNoThrow(source);
+    if (!input.ok())
+        throw std::runtime_error("Cannot read \"" + source + "\" (" + input.whyNot() + ")");
+    const int in = input.handle.get();
     const std::size_t slash = target.find_last_of('/');
     const std::string temp = folderOf(target) + "/." +
                              target.substr(slash == std::string::npos ? 0 : slash + 1) +
                              ".velluma-tmp-" + randomSuffix();
     const int out =
         ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (out < 0) {
-        const int err = errno;
-        ::close(in);
-        fail("Cannot write \"" + target + "\"", err);
-    }
+    if (out < 0) fail("Cannot write \"" + target + "\"", errno);
     auto abandon = [&](const std::string& what) {
         const int err = errno;
-        ::close(in);
         ::close(out);
         ::unlink(temp.c_str());
         fail(what, err);
@@ -99,7 +98,6 @@ void CopyFileReplacing(const std::string& source, const std::string& target) {
         ::futimens(out, times);
     }
     if (::fsync(out) != 0) abandon("Cannot write \"" + target + "\"");
-    ::close(in);
     if (::close(out) != 0 || ::rename(temp.c_str(), target.c_str()) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());

@@ -6,6 +6,7 @@
 #include <zip.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <random>
@@ -13,6 +14,7 @@
 #include <unordered_set>
 
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 #include "themes/ZipEntryName.h"
 #include "themes/ZipLayout.h"
 
@@ -41,32 +43,25 @@ std::string quoted(const std::string& s) {
     throw ZipError("The archive " + quoted(label) + " " + what);
 }
 
-class Fd final {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    Fd(Fd&& other) noexcept : m_fd(other.release()) {}
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            reset();
-            m_fd = other.release();
-        }
-        return *this;
-    }
-    ~Fd() { reset(); }
-    int get() const { return m_fd; }
-    int release() {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-    void reset() {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = -1;
-    }
+using Fd = FileHandle;
 
-private:
-    int m_fd;
-};
+// A file to pack, opened by us: libzip's own file source would wait for ever on a fifo.
+zip_source_t* fileSource(zip_t* archive, const std::string& path, std::string& whyNot) {
+    RegularFile file = OpenRegularFileNoThrow(path);
+    if (!file.ok()) {
+        whyNot = file.whyNot();
+        return nullptr;
+    }
+    std::FILE* stream = ::fdopen(file.handle.get(), "rb");
+    if (!stream) {
+        whyNot = std::strerror(errno);
+        return nullptr;
+    }
+    file.handle.release();  // the stream's now
+    zip_source_t* source = zip_source_filep(archive, stream, 0, -1);
+    if (!source) std::fclose(stream);
+    return source;
+}
 
 std::string errnoText(int err) {
     return std::strerror(err);
@@ -191,22 +186,23 @@ ZipReader::~ZipReader() = default;
 ZipReader ZipReader::openFile(const std::string& path) {
     auto state = std::make_unique<State>();
     state->label = path;
+    RegularFile file = OpenRegularFileNoThrow(path);
+    if (!file.ok()) fail(path, "cannot be read: " + file.whyNot());
     int code = 0;
     // The full check reads every entry's local header, one disk read each; a single read
     // checks its own entry, and the folder scan reads a thousand packages at start-up.
-    state->archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    state->archive = zip_fdopen(file.handle.get(), ZIP_RDONLY, &code);
     if (!state->archive) fail(path, "cannot be read: " + zipErrorText(code));
+    file.handle.release();  // libzip's now
     return ZipReader(std::move(state));
 }
 
 ZipReader ZipReader::openForExtraction(const std::string& path) {
     auto state = std::make_unique<State>();
     state->label = path;
-    state->file = Fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (state->file.get() < 0) fail(path, "cannot be read: " + errnoText(errno));
-    struct stat st {};
-    if (::fstat(state->file.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        fail(path, "cannot be read: it is not a file");
+    RegularFile file = OpenRegularFileNoThrow(path);
+    if (!file.ok()) fail(path, "cannot be read: " + file.whyNot());
+    state->file = std::move(file.handle);
     // libzip reads through a descriptor of its own on the same open file.
     const int forLibzip = ::dup(state->file.get());
     int code = 0;
@@ -499,12 +495,13 @@ void writeZipArchive(const std::string& path, const std::vector<ZipInput>& input
     };
 
     for (const ZipInput& input : inputs) {
+        std::string whyNot;
         zip_source_t* source =
             input.bytes ? zip_source_buffer(archive, input.bytes->data(), input.bytes->size(), 0)
-                        : zip_source_file(archive, input.filePath.c_str(), 0, -1);
+                        : fileSource(archive, input.filePath, whyNot);
         if (!source)
             abandon((input.bytes ? quoted(input.name) : quoted(input.filePath)) + ": " +
-                    zip_strerror(archive));
+                    (whyNot.empty() ? std::string(zip_strerror(archive)) : whyNot));
         const zip_int64_t index =
             zip_file_add(archive, input.name.c_str(), source, ZIP_FL_ENC_GUESS);
         if (index < 0) {
@@ -539,7 +536,7 @@ void writeZipArchive(const std::string& path, const std::vector<ZipInput>& input
         ::unlink(temp.c_str());
         fail(path, "cannot be written: flush failed (" + errnoText(err) + ")");
     }
-    done.reset();
+    done = Fd();
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());

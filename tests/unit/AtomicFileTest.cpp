@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 #include "support/TempFolder.h"
 
 namespace velluma {

@@ -15,6 +15,7 @@
 #include "platform/posix/DesktopCall.h"
 #include "platform/posix/GSettingsBackground.h"
 #include "platform/posix/PlasmaBackground.h"
+#include "platform/posix/QtRegularFile.h"
 #include "platform/posix/RootPixmapBackground.h"
 #include "platform/posix/SwayBackground.h"
 #include "platform/posix/XfceBackground.h"
@@ -158,7 +159,10 @@ Placement DesktopWallpaperRefresh::placementFor(const std::string& wallpaper,
     if (wallpaper.empty()) return Placement::None;
     if (tile == "1") return Placement::Tile;
     // Stretched pictures come at the desktop's size; any other one keeps its own, centred.
-    const QSize size = QImageReader(QString::fromStdString(wallpaper)).size();
+    QFile file;
+    std::string whyNot;
+    const QSize size =
+        OpenRegularQFile(wallpaper, file, whyNot) ? QImageReader(&file).size() : QSize();
     if (!size.isValid()) throw DesktopError("the picture \"" + wallpaper + "\" cannot be read");
     const ScreenSize desktop = m_screen.virtualDesktopSize();
     if (size.width() == desktop.width && size.height() == desktop.height)

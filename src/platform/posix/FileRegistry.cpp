@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 
 namespace velluma {
 namespace {

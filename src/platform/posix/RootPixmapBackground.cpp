@@ -20,6 +20,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/posix/DesktopCall.h"
+#include "platform/posix/QtRegularFile.h"
 
 namespace velluma {
 namespace {
@@ -294,7 +295,11 @@ QImage compose(const QImage& picture, Placement placement, int width, int height
 }
 
 QImage loadPicture(const std::string& file) {
-    QImageReader reader(QString::fromStdString(file));
+    QFile device;
+    std::string whyNot;
+    if (!OpenRegularQFile(file, device, whyNot))
+        throw DesktopError("The picture \"" + file + "\" cannot be read: " + whyNot);
+    QImageReader reader(&device);
     QImage image = reader.read();
     if (image.isNull() || image.width() <= 0 || image.height() <= 0)
         throw DesktopError("The picture \"" + file +

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 #include "themes/BuiltPackage.h"
 #include "themes/PageGenerator.h"
 #include "themes/SwfWriter.h"
