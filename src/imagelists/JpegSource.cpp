@@ -2,8 +2,10 @@
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <stdexcept>
+#include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -33,13 +35,36 @@ void trapWarning(j_common_ptr common, int level) {
     if (level < 0) trapError(common);
 }
 
+// libjpeg calls this before each piece of input it takes in; a new scan shows as a new
+// input scan number, with its components filled in, before any of its data is read.
+struct ScanWatch {
+    jpeg_progress_mgr manager;  // first, so libjpeg's pointer to it is a pointer to the watch
+    int scan = 0;
+    std::uint64_t samples = 0;  // passed over by the scans so far
+};
+
+[[noreturn]] void refuse(j_common_ptr common, const char* why) {
+    auto* trap = reinterpret_cast<ErrorTrap*>(common->err);
+    std::snprintf(trap->message, sizeof trap->message, "%s", why);
+    std::longjmp(trap->jump, 1);
+}
+
 void watchScans(j_common_ptr common) {
     auto* info = reinterpret_cast<j_decompress_ptr>(common);
-    if (info->input_scan_number > kMaxJpegScans) {
-        auto* trap = reinterpret_cast<ErrorTrap*>(common->err);
-        std::snprintf(trap->message, sizeof trap->message, "more than %d scans", kMaxJpegScans);
-        std::longjmp(trap->jump, 1);
+    auto* watch = reinterpret_cast<ScanWatch*>(info->progress);
+    if (info->input_scan_number == watch->scan) return;
+    watch->scan = info->input_scan_number;
+    if (watch->scan > kMaxJpegScans) {
+        char why[64];
+        std::snprintf(why, sizeof why, "more than %d scans", kMaxJpegScans);
+        refuse(common, why);
     }
+    for (int i = 0; i < info->comps_in_scan; ++i) {
+        const jpeg_component_info* c = info->cur_comp_info[i];
+        watch->samples += std::uint64_t(c->width_in_blocks) * c->height_in_blocks * DCTSIZE2;
+    }
+    if (watch->samples > kMaxJpegScanSamples)
+        refuse(common, "it is stored in too many scans to decode in reasonable time");
 }
 
 }  // namespace
@@ -47,7 +72,7 @@ void watchScans(j_common_ptr common) {
 struct JpegSource::Decoder {
     jpeg_decompress_struct info{};
     ErrorTrap trap{};
-    jpeg_progress_mgr progress{};
+    ScanWatch scans{};
     std::FILE* file = nullptr;
     bool created = false;
 };
@@ -96,6 +121,20 @@ bool guardedSkipRow(Decoder* d, JSAMPROW scratch) {
 }  // namespace
 
 std::unique_ptr<JpegSource> JpegSource::openFile(const std::string& path) {
+    return open(path, 1);
+}
+
+PictureSize JpegSource::measureFile(const std::string& path) {
+    // At an eighth of the size libjpeg still reads every scan's entropy data (skipped rows
+    // may not be read at all), but the inverse transform and colour work shrink to little.
+    const std::unique_ptr<JpegSource> source = open(path, 8);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(source->m_width) * 3);
+    while (source->m_next < source->m_height) source->readRow(row.data());
+    const jpeg_decompress_struct& info = source->m_decoder->info;
+    return {static_cast<int>(info.image_width), static_cast<int>(info.image_height)};
+}
+
+std::unique_ptr<JpegSource> JpegSource::open(const std::string& path, unsigned scaleDenominator) {
     std::unique_ptr<JpegSource> source(new JpegSource);
     source->m_path = path;
     source->m_decoder = std::make_unique<Decoder>();
@@ -111,15 +150,13 @@ std::unique_ptr<JpegSource> JpegSource::openFile(const std::string& path) {
     d->trap.manager.error_exit = trapError;
     d->trap.manager.emit_message = trapWarning;
     if (!guardedCreate(d)) source->fail();
-    d->progress.progress_monitor = watchScans;
-    d->info.progress = &d->progress;
+    d->scans.manager.progress_monitor = watchScans;
+    d->info.progress = &d->scans.manager;
     d->info.mem->max_memory_to_use = kMaxJpegDecoderMemory;
     if (!guardedReadHeader(d)) source->fail();
 
     CheckPictureSize(d->info.image_width, d->info.image_height,
                      ("The picture \"" + path + "\" cannot be read: ").c_str());
-    source->m_width = static_cast<int>(d->info.image_width);
-    source->m_height = static_cast<int>(d->info.image_height);
     if (d->info.jpeg_color_space == JCS_CMYK || d->info.jpeg_color_space == JCS_YCCK) {
         d->info.out_color_space = JCS_CMYK;
         source->m_cmyk = true;
@@ -128,12 +165,20 @@ std::unique_ptr<JpegSource> JpegSource::openFile(const std::string& path) {
     } else {
         d->info.out_color_space = JCS_RGB;
     }
+    d->info.scale_num = 1;
+    d->info.scale_denom = scaleDenominator;
+    if (scaleDenominator > 1) d->info.do_fancy_upsampling = FALSE;
     if (!guardedStart(d)) source->fail();
     const int components = source->m_cmyk ? 4 : 3;
-    if (d->info.output_components != components ||
-        d->info.output_width != static_cast<JDIMENSION>(source->m_width) ||
-        d->info.output_height != static_cast<JDIMENSION>(source->m_height))
+    const JDIMENSION expectedWidth =
+        (d->info.image_width + scaleDenominator - 1) / scaleDenominator;
+    const JDIMENSION expectedHeight =
+        (d->info.image_height + scaleDenominator - 1) / scaleDenominator;
+    if (d->info.output_components != components || d->info.output_width != expectedWidth ||
+        d->info.output_height != expectedHeight)
         throw std::runtime_error("The picture \"" + path + "\" cannot be read: unexpected output");
+    source->m_width = static_cast<int>(d->info.output_width);
+    source->m_height = static_cast<int>(d->info.output_height);
     source->m_scratch.resize(static_cast<std::size_t>(source->m_width) * components);
     return source;
 }

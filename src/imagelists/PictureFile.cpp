@@ -17,7 +17,8 @@ std::unique_ptr<PictureSource> OpenPicture(const std::string& path) {
 }
 
 PictureSize MeasurePicture(const std::string& path) {
-    const auto source = OpenPicture(path);
+    if (PictureFormatOf(path) == PictureFormat::Jpeg) return JpegSource::measureFile(path);
+    const auto source = BmpSource::openFile(path);
     for (int y = 0; y < source->height(); ++y) source->readRow(nullptr);
     return {source->width(), source->height()};
 }

@@ -18,14 +18,9 @@ PictureFormat PictureFormatOf(std::string_view path);
 /// the file.
 std::unique_ptr<PictureSource> OpenPicture(const std::string& path);
 
-struct PictureSize {
-    int width = 0;
-    int height = 0;
-    bool operator==(const PictureSize&) const = default;
-};
-
 /// Reads the whole picture, keeping no more than a row, and gives its size: a picture
-/// that measures is one the wallpaper setter can show. Throws std::runtime_error.
+/// that measures is one the wallpaper setter can show (every byte decoding reads has been
+/// read). Throws std::runtime_error.
 PictureSize MeasurePicture(const std::string& path);
 
 /// Decodes the whole picture at full size (for a preview).

@@ -10,6 +10,12 @@ namespace velluma {
 inline constexpr int kMaxPictureSide = 65535;
 inline constexpr std::uint64_t kMaxPicturePixels = std::uint64_t(1) << 27;
 
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const PictureSize&) const = default;
+};
+
 /// A decoded picture: rows top to bottom, three bytes (red, green, blue) per pixel, no
 /// padding.
 struct RgbImage {

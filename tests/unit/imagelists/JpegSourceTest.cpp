@@ -170,6 +170,62 @@ TEST(JpegSource, RefusesDamagedAndHostileFilesWithAClearError) {
     EXPECT_THROW(JpegSource::openFile(temp.file("missing.jpg")), std::runtime_error);
 }
 
+TEST(JpegSource, MeasuringReadsEveryByteThatDecodingReads) {
+    test::TempFolder temp;
+    JpegOptions fullChroma;
+    fullChroma.fullChroma = true;
+    struct Case {
+        const char* what;
+        int width;
+        int height;
+        JpegOptions options;
+    };
+    // Skipping rows instead of decoding them left the missing data of these unread.
+    const Case cases[] = {
+        {"4:2:0", 800, 600, {}},
+        {"4:4:4", 800, 600, fullChroma},
+        {"grey", 800, 600, greyJpeg()},
+        {"odd size", 803, 597, fullChroma},
+    };
+    for (const Case& c : cases) {
+        const std::string jpeg = EncodeJpeg(TestPattern(c.width, c.height), c.options);
+        const std::string whole = temp.write(std::string(c.what) + ".jpg", jpeg);
+        EXPECT_EQ(MeasurePicture(whole), (PictureSize{c.width, c.height})) << c.what;
+        const std::string cut = temp.write(std::string(c.what) + " cut.jpg", jpeg.substr(0, 3000));
+        try {
+            MeasurePicture(cut);
+            ADD_FAILURE() << c.what << ": a cut-off file measured";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find("Premature end"), std::string::npos)
+                << c.what << ": " << e.what();
+        }
+    }
+}
+
+TEST(JpegSource, PicturesOfTooManyScansForTheirSizeAreRefusedButBigPhotosAreNot) {
+    test::TempFolder temp;
+    // An ordinary big photo: 6000 x 4000 in 10 scans.
+    const std::string photo =
+        temp.write("photo.jpg", test::EncodeFlatJpeg(6000, 4000, progressiveJpeg()));
+    EXPECT_EQ(MeasurePicture(photo), (PictureSize{6000, 4000}));
+
+    // 127 scans, under the scan cap, each a pass over 8192 x 4096 samples: a file of a few
+    // hundred kilobytes that takes seconds to decode.
+    const std::string costly =
+        temp.write("costly.jpg", test::EncodeFlatJpeg(8192, 4096, manyScans(1)));
+    for (const bool measuring : {true, false}) {
+        try {
+            if (measuring)
+                MeasurePicture(costly);
+            else
+                JpegSource::openFile(costly);
+            ADD_FAILURE() << "accepted";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find("too many scans"), std::string::npos) << e.what();
+        }
+    }
+}
+
 TEST(JpegSource, ExtensionsChooseTheDecoder) {
     EXPECT_EQ(PictureFormatOf("/p/photo.jpeg"), PictureFormat::Jpeg);
     EXPECT_EQ(PictureFormatOf("/p/PHOTO.JPG"), PictureFormat::Jpeg);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <stdexcept>
 
 #include <jpeglib.h>
@@ -31,7 +32,11 @@ RgbImage TestPattern(int width, int height) {
     return image;
 }
 
-std::string EncodeJpeg(const RgbImage& image, const JpegOptions& options) {
+namespace {
+
+// rowAt gives the RGB samples of row y.
+std::string encodeJpegRows(int width, int height, const JpegOptions& options,
+                           const std::function<const std::uint8_t*(int)>& rowAt) {
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
     info.err = jpeg_std_error(&errors);  // a fixture that fails may end the test program
@@ -40,8 +45,8 @@ std::string EncodeJpeg(const RgbImage& image, const JpegOptions& options) {
     unsigned long size = 0;
     jpeg_mem_dest(&info, &buffer, &size);
     const bool gray = options.grayscale || options.refinementPasses > 0;
-    info.image_width = static_cast<JDIMENSION>(image.width);
-    info.image_height = static_cast<JDIMENSION>(image.height);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
     info.input_components = 3;
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
@@ -65,7 +70,7 @@ std::string EncodeJpeg(const RgbImage& image, const JpegOptions& options) {
     }
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(image.rowData(static_cast<int>(info.next_scanline)));
+        JSAMPROW row = const_cast<JSAMPROW>(rowAt(static_cast<int>(info.next_scanline)));
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
@@ -73,6 +78,18 @@ std::string EncodeJpeg(const RgbImage& image, const JpegOptions& options) {
     jpeg_destroy_compress(&info);
     std::free(buffer);
     return bytes;
+}
+
+}  // namespace
+
+std::string EncodeJpeg(const RgbImage& image, const JpegOptions& options) {
+    return encodeJpegRows(image.width, image.height, options,
+                          [&](int y) { return image.rowData(y); });
+}
+
+std::string EncodeFlatJpeg(int width, int height, const JpegOptions& options) {
+    const std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3, 128);
+    return encodeJpegRows(width, height, options, [&](int) { return row.data(); });
 }
 
 std::string EncodeCmykJpeg(int width, int height, std::array<std::uint8_t, 4> cmyk) {

@@ -26,6 +26,9 @@ struct JpegOptions {
 /// The bytes of a JPEG of image, written by libjpeg's compressor.
 std::string EncodeJpeg(const RgbImage& image, const JpegOptions& options = {});
 
+/// The bytes of a JPEG of a plain grey picture: tiny files, however large or many-scanned.
+std::string EncodeFlatJpeg(int width, int height, const JpegOptions& options = {});
+
 /// The bytes of a JPEG of one CMYK colour, as libjpeg writes it (with Adobe's marker).
 std::string EncodeCmykJpeg(int width, int height, std::array<std::uint8_t, 4> cmyk);
 
