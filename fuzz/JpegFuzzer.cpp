@@ -1,5 +1,6 @@
-// The JPEG decoding path on any bytes: opening, passing over every row (as measuring a
-// picture does) and rendering the wallpaper, which decodes some rows and passes over others.
+// The JPEG decoding path on any bytes: measuring (a decode at an eighth of the size),
+// opening and passing over every row, and rendering the wallpaper, which decodes some rows
+// and passes over others.
 #include <stdexcept>
 #include <string>
 
@@ -10,6 +11,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace velluma;
     const std::string path = fuzz::writeScratchFile("fuzz.jpg", fuzz::bytesOf(data, size));
+    try {
+        const PictureSize measured = JpegSource::measureFile(path);
+        FUZZ_CHECK(measured.width > 0 && measured.height > 0);
+    } catch (const std::runtime_error&) {
+    }
     try {
         const auto source = JpegSource::openFile(path);
         for (int y = 0; y < source->height(); ++y) source->readRow(nullptr);

@@ -137,6 +137,9 @@ void jpegSeeds() {
          test::EncodeJpeg(test::TestPattern(8, 8),
                           {.quality = 50, .grayscale = true, .refinementPasses = 1}));
     seed("jpeg", "cmyk.jpg", test::EncodeCmykJpeg(9, 5, {10, 200, 30, 40}));
+    // Cut off in its last rows, which skipping over rows never read.
+    const std::string whole = test::EncodeJpeg(test::TestPattern(40, 32), {.fullChroma = true});
+    seed("jpeg", "cut-off.jpg", whole.substr(0, whole.size() * 3 / 4));
 }
 
 constexpr std::uint32_t kUnixFile = 0100644u << 16;

@@ -5,13 +5,13 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <stdexcept>
 #include <vector>
 
 #include <jpeglib.h>
 
 #include "../BenchSupport.h"
+#include "PhotoFixture.h"
 #include "core/Options.h"
 #include "imagelists/WallpaperSetter.h"
 #include "platform/posix/FileRegistry.h"
@@ -23,42 +23,6 @@ namespace {
 constexpr int kPictureWidth = 6000;
 constexpr int kPictureHeight = 4000;
 constexpr ScreenSize kDesktop{3840, 2160};
-
-// A photograph-like picture: broad gradients with fine grain, so that the entropy data is
-// about as dense as a camera's at quality 90 (some 11 MB for 24 megapixels).
-void writePhoto(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) throw std::runtime_error("cannot create " + path);
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = kPictureWidth;
-    info.image_height = kPictureHeight;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 90, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::mt19937 grain(7);
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(kPictureWidth) * 3);
-    while (info.next_scanline < info.image_height) {
-        const int y = static_cast<int>(info.next_scanline);
-        for (int x = 0; x < kPictureWidth; ++x) {
-            const int noise = static_cast<int>(grain() % 65) - 32;
-            auto clamp = [](int v) { return static_cast<JSAMPLE>(v < 0 ? 0 : v > 255 ? 255 : v); };
-            row[x * 3 + 0] = clamp(x * 255 / kPictureWidth + noise);
-            row[x * 3 + 1] = clamp(y * 255 / kPictureHeight + noise);
-            row[x * 3 + 2] = clamp(((x + y) / 16) % 256 + noise);
-        }
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::fclose(file);
-}
 
 struct Fixture {
     BenchFolder folder;
@@ -76,7 +40,7 @@ struct Fixture {
         refresh = std::make_unique<RegistryWallpaperRefresh>(*registry);
         context = std::make_unique<WallpaperContext>(
             WallpaperContext{programFolder, options, *registry, *refresh, [] { return kDesktop; }});
-        writePhoto(picture);
+        WritePhoto(picture, kPictureWidth, kPictureHeight);
     }
 };
 
