@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# Theme mode under GNOME Shell on Wayland, which has no place for a window behind the icons:
+# the program says once that it shows a still picture instead, the page program draws a
+# still of the theme's page and GNOME's own settings (org.gnome.desktop.background) name it
+# while the program runs; the rotation's next theme gives a new still; at exit the user's
+# own background is back. No notification area here: the program runs on without its icon.
+# The Shell runs headless on a virtual monitor, with a stand-in for the system bus; the
+# program is a Wayland client, as Qt makes it in such a session. Exits 77 (skipped) only
+# when the Shell cannot start on this machine.
+#
+#   gnome_still.sh <installed program folder> <first package name> <second package name>
+set -uo pipefail
+
+dist=${1:?usage: gnome_still.sh <installed program folder> <first package> <second package>}
+first=${2:?first package name}
+second=${3:?second package name}
+for tool in gnome-shell dbus-daemon dbus-run-session gsettings gdbus; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)"; exit 1; }
+done
+[[ -x "$dist/velluma-page" ]] || { echo "no page program in $dist"; exit 1; }
+
+scratch=$(mktemp -d /tmp/velluma-e2e-XXXXXX)
+app="$scratch/Velluma"
+cp -a "$dist" "$app"
+rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
+find "$app/advThemes" -maxdepth 1 -name '*.tvp' ! -name "$first" ! -name "$second" -delete
+export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
+export XDG_DATA_HOME="$scratch/home/.local/share" XDG_CACHE_HOME="$scratch/home/.cache"
+export XDG_RUNTIME_DIR="$scratch/runtime"
+mkdir -p "$HOME/Pictures" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM DISPLAY WAYLAND_DISPLAY XAUTHORITY DBUS_SESSION_BUS_ADDRESS
+
+cleanup() {
+    pkill -KILL -f "^$app/velluma" 2>/dev/null
+    # dbus-run-session passes no signal on: the Shell is ended by its own id, its Xwayland
+    # with it.
+    if [[ -n "${shell_pid:-}" ]]; then
+        kill -TERM "$shell_pid" 2>/dev/null
+        for _ in $(seq 1 20); do kill -0 "$shell_pid" 2>/dev/null || break; sleep 0.25; done
+        kill -KILL "$shell_pid" 2>/dev/null
+    fi
+    [[ -n "${system_bus:-}" ]] && kill "$system_bus" 2>/dev/null
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# Without a system bus the Shell's JavaScript stops at start-up (no logind); a second
+# session bus stands in for it.
+system_bus=$(dbus-daemon --session --address="unix:path=$scratch/system_bus" --fork --print-pid)
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$scratch/system_bus"
+dbus-run-session -- bash -c "echo \"\$DBUS_SESSION_BUS_ADDRESS\" >'$scratch/session_bus'
+    echo \$\$ >'$scratch/shell.pid'
+    exec gnome-shell --headless --wayland --virtual-monitor 1280x800" >"$scratch/shell.log" 2>&1 &
+shell_up() {
+    [[ -z "${shell_pid:-}" && -s "$scratch/shell.pid" ]] && shell_pid=$(cat "$scratch/shell.pid")
+    [[ -S "$XDG_RUNTIME_DIR/wayland-0" && -s "$scratch/session_bus" ]] &&
+        DBUS_SESSION_BUS_ADDRESS=$(cat "$scratch/session_bus") gdbus call --session \
+            --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+            --method org.freedesktop.DBus.NameHasOwner org.gnome.Shell 2>/dev/null | grep -q true
+}
+for _ in $(seq 1 60); do shell_up && break; sleep 0.5; done
+if ! shell_up || ! kill -0 "$shell_pid" 2>/dev/null; then
+    echo "SKIPPED: GNOME Shell cannot start on this machine. Its output:"
+    cat "$scratch/shell.log"
+    exit 77
+fi
+# What a GNOME session on Wayland hands its programs.
+export DBUS_SESSION_BUS_ADDRESS=$(cat "$scratch/session_bus")
+export WAYLAND_DISPLAY=wayland-0 XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
+x_display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$scratch/shell.log" | head -1)
+x_auth=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -1)
+[[ -n "$x_display" ]] && export DISPLAY="$x_display" XAUTHORITY="$x_auth"
+
+source "$(dirname "$0")/checks.sh"
+background() { gsettings get org.gnome.desktop.background "$1"; }
+tray_running() { kill -0 "$pid" 2>/dev/null; }
+no_page_program() { ! pgrep -f "^$app/velluma-page" >/dev/null; }
+# The picture GNOME is told to show, as a path, once it is one of ours.
+our_picture() {
+    local uri
+    uri=$(background picture-uri)
+    uri=${uri#\'file://}
+    uri=${uri%\'}
+    [[ "$uri" == "$app/"* ]] && echo "$uri"
+}
+# png_size <file>: width x height from the PNG header.
+png_size() {
+    [[ "$(head -c 8 "$1" | od -An -tx1 | tr -d ' \n')" == 89504e470d0a1a0a ]] || return 1
+    echo "$((16#$(od -An -tx1 -j16 -N4 "$1" | tr -d ' \n')))x$((16#$(od -An -tx1 -j20 -N4 "$1" |
+        tr -d ' \n')))"
+}
+
+# The user's own background.
+cp "$app/imgLists/Corvalix/ilwallpap.jpg" "$HOME/Pictures/mine.jpg"
+gsettings set org.gnome.desktop.background picture-uri "file://$HOME/Pictures/mine.jpg"
+gsettings set org.gnome.desktop.background picture-uri-dark "file://$HOME/Pictures/mine-dark.jpg"
+gsettings set org.gnome.desktop.background picture-options zoom
+user=$(gsettings list-recursively org.gnome.desktop.background)
+
+# A first run writes the settings (off screen: it only has to write them); then theme
+# mode, on, rotating every 20 seconds.
+QT_QPA_PLATFORM=offscreen start 5
+finish
+hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
+set_dword() { sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"; }
+set_dword state 00000000
+set_dword Enabled 00000001
+set_dword advChType 00000002
+set_dword advRandOrOrder 00000000
+set_dword advMin 00000000
+set_dword AdvSec 00000014
+set_dword ShowAboutWindow 00000000
+sed -i "s|^\"cadvTheme\"=\".*\"|\"cadvTheme\"=\"$app/advThemes/$first\"|" "$hklm"
+check "the first run left the user's background alone" \
+    test "$(gsettings list-recursively org.gnome.desktop.background)" = "$user"
+
+start 0
+check "a still of the page becomes GNOME's background" wait_for 40 our_picture
+still=$(our_picture)
+check "the dark style's background is the same still" \
+    test "$(background picture-uri-dark)" = "'file://$still'"
+check "the still is a PNG picture of the whole screen ($(png_size "$still"))" \
+    test "$(png_size "$still")" = 1280x800
+check "the page program drew it and ended" wait_for 5 no_page_program
+check "the user was told once that a still stands in" \
+    test "$(grep -c 'Velluma shows a still picture' "$scratch/out.log")" -eq 1
+check "the page program found the start page" bash -c "! grep -q 'page not found' '$scratch/out.log'"
+check "the program runs without a notification area" tray_running
+cp "$still" "$scratch/first-still.png"
+
+# The rotation's next theme: a new still, under a new name.
+new_still() { local now; now=$(our_picture) && [[ "$now" != "$still" ]]; }
+check "the next theme's still replaces it" wait_for 40 new_still
+check "and shows another picture" bash -c "! cmp -s '$scratch/first-still.png' '$(our_picture)'"
+
+finish
+check "the user's own background is back" \
+    test "$(gsettings list-recursively org.gnome.desktop.background)" = "$user"
+check "no page program is left" no_page_program
+check "GNOME's copies of the stills are gone" \
+    test -z "$(find "$app/imgLists/WorkDir" -name 'desktop-*')"
+
+end_checks "$scratch/out.log"
