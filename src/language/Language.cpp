@@ -54,9 +54,25 @@ constexpr SectionKeys kTable[] = {
      "caption9 caption10 caption11 caption12"},
 };
 
-constexpr std::string_view kHelpSection = "HELPFILE";
-constexpr std::string_view kHelpKey = "filename";
-constexpr std::string_view kNoHelpFile = "nofile";
+// Texts added after the first language files were written. A language file made before
+// them lacks these keys; it still gets a readable (English) text instead of an empty one.
+constexpr TextKey kAddedTexts[] = {
+    {"PAGE_IMAGE_LISTS", "msg0", "Select one image list to add pictures to."},
+    {"PAGE_IMAGE_LISTS", "msg1", "That picture was no longer in the list file."},
+    {"PAGE_IMAGE_LISTS", "msg2", "Not added"},
+    {"PAGE_IMAGE_LISTS", "msg3", "Adding stopped at"},
+    {"PAGE_IMAGE_LISTS", "msg4", "its name contains \"?\" or a line break"},
+    {"PAGE_IMAGE_LISTS", "msg5", "the file cannot be opened"},
+    {"PAGE_IMAGE_LISTS", "msg6", "not a readable BMP or JPEG picture"},
+    {"PAGE_EDITOR", "cbitem0", "Low"},
+    {"PAGE_EDITOR", "cbitem1", "Auto low"},
+    {"PAGE_EDITOR", "cbitem2", "Auto high"},
+    {"PAGE_EDITOR", "cbitem3", "Medium"},
+    {"PAGE_EDITOR", "cbitem4", "High"},
+    {"PAGE_EDITOR", "cbitem5", "Best"},
+    {"ABOUT_WINDOW", "s3", "Home page:"},
+    {"ABOUT_WINDOW", "s4", "E-Mail"},
+};
 
 // Flags are small; anything bigger is not worth decoding.
 constexpr std::size_t kMaxIconFileSize = std::size_t(4) << 20;
@@ -67,9 +83,13 @@ std::vector<TextKey> buildKeyList() {
         std::string_view rest = entry.keys;
         while (!rest.empty()) {
             const std::size_t blank = rest.find(' ');
-            list.push_back({entry.section, rest.substr(0, blank)});
+            const std::string_view key = rest.substr(0, blank);
+            const bool help = entry.section == "HELPFILE" && key == "filename";
+            list.push_back({entry.section, key, help ? "nofile" : ""});
             rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
         }
+        for (const TextKey& added : kAddedTexts)
+            if (added.section == entry.section) list.push_back(added);
     }
     return list;
 }
@@ -141,11 +161,9 @@ void FindLanguages(const std::string& folder, const std::string& programFolder,
 void TLanguage::Load(const std::string& filePath) {
     m_texts.clear();
     const IniFile ini = IniFile::load(filePath);
-    for (const TextKey& k : languageTextKeys()) {
-        const bool help = k.section == kHelpSection && k.key == kHelpKey;
+    for (const TextKey& k : languageTextKeys())
         m_texts.insert_or_assign(textId(k.section, k.key),
-                                 ini.readString(k.section, k.key, help ? kNoHelpFile : ""));
-    }
+                                 ini.readString(k.section, k.key, k.fallback));
 }
 
 const std::string& TLanguage::text(std::string_view section, std::string_view key) const {

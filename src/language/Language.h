@@ -28,10 +28,12 @@ LanguageHeader ReadLanguageHeader(const std::string& filePath, const std::string
 void FindLanguages(const std::string& folder, const std::string& programFolder,
                    std::vector<TMLang>& list);
 
-/// A key of the language file: section and key name.
+/// A key of the language file: section and key name, and the text a file without the key
+/// gives.
 struct TextKey {
     std::string_view section;
     std::string_view key;
+    std::string_view fallback = {};
 };
 
 /// Every key the program reads from a language file, in file order.
@@ -43,8 +45,9 @@ public:
     TLanguage() = default;
     explicit TLanguage(const std::string& filePath) { Load(filePath); }
 
-    /// Reads every text from the file; a missing file or key gives empty texts (and
-    /// "nofile" as the help file). No text of an earlier load survives.
+    /// Reads every text from the file; a missing file or key gives the key's fallback: empty
+    /// for most, "nofile" for the help file, English for the texts added since the first
+    /// language files (so an older file still reads). No text of an earlier load survives.
     void Load(const std::string& filePath);
 
     /// The text of a key; empty for a missing or unknown key.

@@ -45,10 +45,10 @@ TfAbout::TfAbout(Platform& platform, const Settings& settings, QWidget* parent)
     m_line2 = addLabel("LMDLabel2", 112, 80, 281, 19);
     auto* site = addLabel("LMDLabel7", 112, 96, 305, 19);
     site->setText(QString::fromLatin1(kMakerWebSite));
-    addLabel("LMDLabel8", 113, 112, 281, 19)->setText(QStringLiteral("E-Mail"));
+    m_mailHeading = addLabel("LMDLabel8", 113, 112, 281, 19);
     auto* mail = addLabel("LMDLabel6", 113, 128, 305, 19);
     mail->setText(QString::fromLatin1(kSupportMail));
-    addLabel("LMDLabel4", 8, 168, 281, 19)->setText(QStringLiteral("Home page:"));
+    m_homeHeading = addLabel("LMDLabel4", 8, 168, 281, 19);
     m_homeLink = addLabel("LMDLabel5", 8, 184, 321, 19);
     for (QLabel* link : {site, mail, m_homeLink}) {
         link->setCursor(Qt::PointingHandCursor);
@@ -76,6 +76,8 @@ void TfAbout::applyTexts(const TLanguage& language) {
     setWindowTitle(QString::fromStdString(language.text("ABOUT_WINDOW", "s0")));
     m_line1->setText(QString::fromStdString(language.text("ABOUT_WINDOW", "s1")));
     m_line2->setText(QString::fromStdString(language.text("ABOUT_WINDOW", "s2")));
+    m_homeHeading->setText(QString::fromStdString(language.text("ABOUT_WINDOW", "s3")));
+    m_mailHeading->setText(QString::fromStdString(language.text("ABOUT_WINDOW", "s4")));
     m_homeLink->setText(QString::fromStdString(m_settings.Links[0]));
 }
 

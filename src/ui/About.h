@@ -38,6 +38,8 @@ private:
     QLabel* m_line1;
     QLabel* m_line2;
     QLabel* m_homeLink;
+    QLabel* m_mailHeading;
+    QLabel* m_homeHeading;
     QLabel* m_okButton;
 };
 

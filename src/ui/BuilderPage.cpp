@@ -44,7 +44,8 @@ constexpr int kFrameBorder = 3;
 constexpr const char* kCaption = "Velluma v1.2";
 constexpr const char* kFileNotFound = "File not found.";
 constexpr const char* kPictureFilter = "JPG (JFIF JPEG) (*.jpg *.jpeg)";
-const char* const kQualities[6] = {"Low", "Autolow", "Autohigh", "Medium", "High", "Best"};
+// The player's words for the entries of cbquality; the entries show the language's names.
+const char* const kPlayerQualities[6] = {"Low", "Autolow", "Autohigh", "Medium", "High", "Best"};
 
 // The current rounding mode rounds halves to the even neighbour.
 int roundEven(double value) {
@@ -232,7 +233,7 @@ void BuilderPage::build() {
     m_lbquality = label("lbquality", 398, 184, 112);
     m_cbquality = new QComboBox(m_area);
     place(m_cbquality, "cbquality", 400, 200, 110, 21);
-    for (const char* q : kQualities) m_cbquality->addItem(QString::fromLatin1(q));
+    for (const char* q : kPlayerQualities) m_cbquality->addItem(QString::fromLatin1(q));
     m_cbquality->setCurrentIndex(4);
     m_lbh = label("lbh", 238, 232, 158);
     m_RxSpinEdit2 = new QSpinBox(m_area);
@@ -314,6 +315,8 @@ void BuilderPage::applyLanguage() {
     m_lbffile->setText(t("caption0"));
     m_lbbgcolor->setText(t("caption1"));
     m_lbquality->setText(t("caption3"));
+    for (int i = 0; i < m_cbquality->count(); ++i)  // renamed in place: the choice stays
+        m_cbquality->setItemText(i, t(("cbitem" + std::to_string(i)).c_str()));
     m_lbdescription->setText(t("caption4"));
     m_lbname->setText(t("caption5"));
     m_lbauthor->setText(t("caption6"));
@@ -397,7 +400,8 @@ void BuilderPage::RxSpinEdit1Change() {
 }
 
 void BuilderPage::cbqualityChange() {
-    m_flash->setQuality2(m_cbquality->currentText());
+    const int index = m_cbquality->currentIndex();
+    m_flash->setQuality2(index >= 0 ? QString::fromLatin1(kPlayerQualities[index]) : QString());
 }
 
 void BuilderPage::Panel7MouseMove(bool fromFrame, int x, int y, Qt::MouseButtons buttons) {

@@ -362,7 +362,7 @@ void TfMain::buildSlideShowSheet(QWidget* area) {
     m_tb1->setRange(0, 5);
     m_tb1->setTickPosition(QSlider::TicksBelow);
     m_tb1->setPageStep(1);
-    place(m_plb[1], "plb2", 216, 208, 121, 16);
+    place(m_plb[1], "plb2", 216, 208, 249, 16);  // as wide as plb3: room for longer languages
     m_cb2 = new QComboBox(area);
     place(m_cb2, "cb2", 217, 224, 120, 22);
     place(m_plb[2], "plb3", 216, 252, 249, 16);

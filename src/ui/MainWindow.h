@@ -174,6 +174,8 @@ private:
     void hoverEnter(QObject* control, bool selector);
     void hoverLeave();
     void setStatusPanel(int index, const QString& text);
+    /// plb3: the language's label and the desktop's size.
+    void showDesktopSize();
     void showSavedContent();
     std::string helpFilePath() const;
 

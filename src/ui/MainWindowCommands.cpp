@@ -65,7 +65,11 @@ bool TfMain::hasTray() const {
 }
 
 void TfMain::setStatusPanel(int index, const QString& value) {
-    m_statusPanel[index]->setText(value);
+    QLabel* panel = m_statusPanel[index];
+    panel->setText(value);
+    // A message longer than its panel (a long file name) can still be read whole.
+    const bool cut = panel->fontMetrics().horizontalAdvance(value) > panel->contentsRect().width();
+    panel->setToolTip(cut ? value : QString());
 }
 
 void TfMain::armRotationTimers() {
@@ -86,10 +90,13 @@ void TfMain::showEvent(QShowEvent* event) {
 }
 
 void TfMain::FormShow() {
-    if (auto* plb3 = findChild<QLabel*>(QStringLiteral("plb3")))
-        plb3->setText(text("PAGE_OPTIONS", "tsIllb2") + QStringLiteral(": ") +
-                      QString::fromStdString(m_context.agent.ResolutionText()));
+    showDesktopSize();
     SettingsToControls();
+}
+
+void TfMain::showDesktopSize() {
+    m_plb[2]->setText(text("PAGE_OPTIONS", "tsIllb2") + QStringLiteral(": ") +
+                      QString::fromStdString(m_context.agent.ResolutionText()));
 }
 
 void TfMain::closeEvent(QCloseEvent* event) {

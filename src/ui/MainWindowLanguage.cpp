@@ -114,6 +114,7 @@ void TfMain::ApplyLanguage() {
         box->setCurrentIndex(keep);
     }
     m_plb[1]->setText(t("PAGE_OPTIONS", "tsIllb1"));
+    showDesktopSize();  // a switch while the window is shown must not leave the old label
     tb1Change();
     // 4. Page indexes of the selector buttons.
     for (int tag = 0; tag < 5; ++tag) m_selector[tag]->setProperty("Tag", tag);

@@ -883,11 +883,21 @@ void PicturesPanel::pilprewIMageDblClick() {
 // --- Commands ------------------------------------------------------------------------
 
 void PicturesPanel::reportNoList() {
-    m_window.showStatusMessage(QStringLiteral("Select one image list to add pictures to."));
+    m_window.showStatusMessage(m_window.text("PAGE_IMAGE_LISTS", "msg0"));
 }
 
-std::size_t PicturesPanel::appendPictures(const std::string& listPath,
-                                          const std::vector<std::string>& pictures) {
+void PicturesPanel::reportRefusal(const std::string& picture, PictureRefusal why, bool stopped) {
+    const char* reason = why == PictureRefusal::Name         ? "msg4"
+                         : why == PictureRefusal::CannotOpen ? "msg5"
+                                                             : "msg6";
+    m_window.showStatusMessage(m_window.text("PAGE_IMAGE_LISTS", stopped ? "msg3" : "msg2") +
+                               QStringLiteral(": ") + decoded(fileNamePart(picture)) +
+                               QStringLiteral(" (") + m_window.text("PAGE_IMAGE_LISTS", reason) +
+                               QStringLiteral(")"));
+}
+
+bool PicturesPanel::appendPictures(const std::string& listPath,
+                                   const std::vector<std::string>& pictures) {
     // Folder searches wait meanwhile; the file is read and written after the measuring,
     // with nothing in between.
     m_busy = true;
@@ -897,20 +907,18 @@ std::size_t PicturesPanel::appendPictures(const std::string& listPath,
     } idle{m_busy};
 
     std::vector<std::string> lines;
-    std::vector<std::string> failures;
-    for (const std::string& picture : pictures) {
-        if (!isPictureName(picture)) continue;  // other files are ignored
-        try {
-            const std::string problem = ListLineProblem(picture);
-            if (!problem.empty())
-                throw std::runtime_error("The picture \"" + picture +
-                                         "\" cannot be listed: " + problem);
-            const PictureSize size = MeasurePicture(picture);
-            lines.push_back(picture + "?" + std::to_string(size.width) + "*" +
-                            std::to_string(size.height));
-        } catch (const std::exception& e) {
-            failures.emplace_back(e.what());
+    bool refused = false;
+    for (auto it = pictures.begin(); it != pictures.end(); ++it) {
+        if (!isPictureName(*it)) continue;  // other files are ignored
+        AdmittedPicture admitted = AdmitPicture(*it);
+        if (admitted.refusal != PictureRefusal::None) {
+            const bool more = std::any_of(std::next(it), pictures.end(),
+                                          [](const std::string& p) { return isPictureName(p); });
+            reportRefusal(*it, admitted.refusal, more);
+            refused = true;
+            break;
         }
+        lines.push_back(std::move(admitted.line));
         // Big pictures take a while to measure: keep painting, but take no input meanwhile.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
@@ -927,13 +935,7 @@ std::size_t PicturesPanel::appendPictures(const std::string& listPath,
             }
         }
     }
-    if (failures.size() == 1)
-        m_window.showStatusMessage(QString::fromStdString(failures.front()));
-    else if (failures.size() > 1)
-        m_window.showStatusMessage(QString::number(failures.size()) +
-                                   QStringLiteral(" pictures could not be added. ") +
-                                   QString::fromStdString(failures.front()));
-    return failures.size();
+    return !refused;
 }
 
 void PicturesPanel::pilbIFAddClick() {
@@ -975,8 +977,7 @@ void PicturesPanel::pilbIFAddClick() {
 void PicturesPanel::pictureGone(int list) {
     refill(list);
     lvILFilesEnter();
-    m_window.showStatusMessage(QStringLiteral(
-        "The picture is no longer in the list file; the list now shows the file as it is."));
+    m_window.showStatusMessage(m_window.text("PAGE_IMAGE_LISTS", "msg1"));
 }
 
 void PicturesPanel::pilbIFRemoveClick() {
@@ -1062,20 +1063,14 @@ void PicturesPanel::pilbIFChangeClick() {
     if (files.empty()) return;
     const std::string& picture = files.front();
     m_pictureFolder = folderOf(picture);
-    std::string line;
-    try {
-        if (!isPictureName(picture))
-            throw std::runtime_error("\"" + picture + "\" is no BMP or JPEG picture");
-        const std::string problem = ListLineProblem(picture);
-        if (!problem.empty())
-            throw std::runtime_error("The picture \"" + picture +
-                                     "\" cannot be listed: " + problem);
-        const PictureSize size = MeasurePicture(picture);
-        line = picture + "?" + std::to_string(size.width) + "*" + std::to_string(size.height);
-    } catch (const std::exception& e) {
-        m_window.showStatusMessage(QString::fromStdString(e.what()));
+    const AdmittedPicture admitted = isPictureName(picture)
+                                         ? AdmitPicture(picture)
+                                         : AdmittedPicture{{}, PictureRefusal::NotAPicture};
+    if (admitted.refusal != PictureRefusal::None) {
+        reportRefusal(picture, admitted.refusal, false);
         return;
     }
+    const std::string& line = admitted.line;
 
     // The dialog ran its own event loop: find the list and its line again.
     ListLibrary& lists = *m_window.listLibrary();
@@ -1196,9 +1191,9 @@ void PicturesPanel::searchFolder(const std::string& folder, const std::string& l
     std::set<std::pair<dev_t, ino_t>> seen;
     std::vector<std::string> pictures;
     findPictures(folder, 0, seen, pictures);
-    const std::size_t failed = appendPictures(listPath, pictures);
+    const bool allAdded = appendPictures(listPath, pictures);
     refillIfShown(listPath);
-    if (failed == 0 && m_searches.empty()) {
+    if (allAdded && m_searches.empty()) {
         // The search is over: "Searching" must not stay in the status line.
         m_window.clearHintMark();
         m_window.UpdateStatusBar();

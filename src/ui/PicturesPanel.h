@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "imagelists/PictureAdmission.h"
+
 class QAction;
 class QFrame;
 class QKeyEvent;
@@ -81,10 +83,12 @@ private:
     int selectedList() const;
     void refill(int list);
     void reportNoList();
-    /// Measures the pictures and appends them to the list file in one write; pictures that
-    /// cannot be read are named in the status line. Returns how many those were.
-    std::size_t appendPictures(const std::string& listPath,
-                               const std::vector<std::string>& pictures);
+    /// Measures the pictures in order and appends them to the list file in one write. The
+    /// first that cannot be listed ends the adding: the ones before it are added, and the
+    /// status line names it and says why. Returns false when one was refused.
+    bool appendPictures(const std::string& listPath, const std::vector<std::string>& pictures);
+    /// Status line: picture was refused for why; stopped when pictures after it were left.
+    void reportRefusal(const std::string& picture, PictureRefusal why, bool stopped);
     void movePicture(bool up);
     void pictureGone(int list);
     void previewFile(const std::string& path);

@@ -32,6 +32,7 @@ const char* kPictureTexts =
     "prewievPanel=Nothing to preview\r\nbarbtn4=Create\r\nbarbtn8=Add pictures\r\n"
     "barbtn9=Remove picture\r\nbarbtn10=Set as wallpaper\r\nbarbtn11=Change picture\r\n"
     "barbtn12=Move up\r\nbarbtn13=Move down\r\n"
+    "msg2=Refused\r\nmsg3=Stopped at\r\nmsg4=bad name\r\nmsg5=cannot open\r\nmsg6=no picture\r\n"
     "[PAGES_ARTICLES]\r\np5=Pictures in the list\r\np6=Preview\r\n"
     "[WALLPAPERS_ACTIONS]\r\nwa0=ADD\r\nwa1=DEL\r\nwa2=SET\r\nwa3=UP\r\nwa4=DOWN\r\n"
     "[PAGE_QUILLORY]\r\nfilter3=Pictures\r\n";
@@ -192,18 +193,47 @@ TEST_P(AddPictureTest, AppendsTheMeasuredLineAndSelectsTheRowBeforeTheLast) {
 INSTANTIATE_TEST_SUITE_P(Lists, AddPictureTest,
                          ::testing::Values(AddCase{0, 0}, AddCase{2, 1}, AddCase{3, 2}));
 
-TEST_F(PicturesPanelTest, AnUnreadablePictureIsNamedAndTheOthersAreAdded) {
-    open({{"a.lst", {}}});
-    const std::string first = picture("first.bmp");
-    const std::string broken = folder.write("pics/broken.jpg", "not a JPEG");
-    const std::string last = picture("last.bmp");
-    dialogs().nextAnswers.push_back({first, broken, last});
+// Adding ends at the first picture that cannot be listed: the ones before it stay added,
+// and the status line names it and says why, whether the pictures came by the dialog or
+// by a drop.
+TEST_F(PicturesPanelTest, AddingStopsAtTheFirstUnreadablePictureAndNamesIt) {
+    const struct {
+        const char* refused;  // written as given; "gone.jpg" is not written at all
+        bool last;            // nothing follows it
+        bool byDrop;
+        const char* message;
+    } cases[] = {
+        {"broken.jpg", false, false, "Stopped at: broken.jpg (no picture)"},
+        {"broken.jpg", false, true, "Stopped at: broken.jpg (no picture)"},
+        {"gone.jpg", true, true, "Refused: gone.jpg (cannot open)"},
+        {"gone.jpg", true, false, "Refused: gone.jpg (cannot open)"},
+        {"odd?.bmp", false, false, "Stopped at: odd?.bmp (bad name)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.refused) + (c.byDrop ? " dropped" : " chosen"));
+        std::filesystem::remove_all(folder.file("pics"));
+        const std::string first = picture("first.bmp");
+        std::string refused = folder.file(std::string("pics/") + c.refused);
+        if (std::string(c.refused) == "broken.jpg") folder.write("pics/broken.jpg", "not a JPEG");
+        if (std::string(c.refused) == "odd?.bmp") refused = picture(c.refused);
+        std::vector<std::string> names{first, refused};
+        if (!c.last) names.push_back(picture("after.bmp"));
+        open({{"a.lst", {}}});
 
-    button("pilbIFAdd")->click();
+        if (c.byDrop) {
+            drop(names);
+            waitIdle();
+        } else {
+            dialogs().nextAnswers.push_back(names);
+            button("pilbIFAdd")->click();
+        }
 
-    EXPECT_EQ(fileLines("a.lst"), (std::vector<std::string>{line(first), line(last)}));
-    EXPECT_NE(panel(0).indexOf(QStringLiteral("broken.jpg")), -1) << panel(0).toStdString();
-    EXPECT_EQ(lists().row(listRow("a.lst")).count, "2");
+        EXPECT_EQ(fileLines("a.lst"), (std::vector<std::string>{line(first)}));
+        EXPECT_EQ(lists().row(listRow("a.lst")).count, "1");
+        EXPECT_EQ(captions(), (std::vector<std::string>{first}));
+        EXPECT_EQ(panel(0), QString::fromUtf8(c.message));
+        EXPECT_TRUE(boxes().shown.empty());
+    }
 }
 
 TEST_F(PicturesPanelTest, AddingWithoutAListCreatesOneAndWithoutASelectionSaysSo) {
