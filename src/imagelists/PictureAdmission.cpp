@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
-#include "imagelists/FileAccess.h"
 #include "imagelists/ListFile.h"
 #include "imagelists/PictureFile.h"
+#include "platform/RegularFile.h"
 
 namespace velluma {
 
@@ -15,10 +15,7 @@ AdmittedPicture AdmitPicture(const std::string& path) {
         return result;
     }
     // Opened once on its own: the decoders' errors do not tell a missing file from a bad one.
-    try {
-        std::uint64_t size = 0;
-        OpenRegularFile(path, size);
-    } catch (const std::exception&) {
+    if (!OpenRegularFileNoThrow(path).ok()) {
         result.refusal = PictureRefusal::CannotOpen;
         return result;
     }
