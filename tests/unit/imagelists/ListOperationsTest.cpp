@@ -224,6 +224,9 @@ TEST(AddPictureToList, MeasuresAppendsAndSavesWithCrLf) {
 TEST(AddPictureToList, APictureThatCannotBeAddedLeavesTheListAsItWas) {
     ListWorld w;
     const std::string jpeg = test::EncodeJpeg(test::TestPattern(64, 48));
+    test::JpegOptions fullChroma;
+    fullChroma.fullChroma = true;
+    const std::string photo = test::EncodeJpeg(test::TestPattern(800, 600), fullChroma);
     struct Case {
         const char* what;
         std::string name;
@@ -231,6 +234,7 @@ TEST(AddPictureToList, APictureThatCannotBeAddedLeavesTheListAsItWas) {
     };
     const Case cases[] = {
         {"cut-off JPEG", "cut.jpg", jpeg.substr(0, jpeg.size() - 20)},
+        {"first 3000 bytes of an 800 x 600 JPEG", "photo.jpg", photo.substr(0, 3000)},
         {"GIF named .bmp", "photo.bmp", "GIF89a..."},
         {"missing picture", "missing.jpeg", ""},
         {"line end in the name", "two\nlines.jpg", jpeg},
