@@ -33,12 +33,12 @@ unset QT_QPA_PLATFORM DISPLAY WAYLAND_DISPLAY XAUTHORITY DBUS_SESSION_BUS_ADDRES
 
 cleanup() {
     pkill -KILL -f "^$app/velluma" 2>/dev/null
-    # dbus-run-session passes no signal on: the Shell is ended by its own id, its Xwayland
-    # with it.
-    if [[ -n "${shell_pid:-}" ]]; then
-        kill -TERM "$shell_pid" 2>/dev/null
-        for _ in $(seq 1 20); do kill -0 "$shell_pid" 2>/dev/null || break; sleep 0.25; done
-        kill -KILL "$shell_pid" 2>/dev/null
+    # The Shell, its buses and its Xwayland form a process group of their own: ended as one,
+    # asked first (dbus-run-session passes no signal on), so none outlives the test.
+    if [[ -n "${shell_group:-}" ]]; then
+        kill -TERM -- "-$shell_group" 2>/dev/null
+        for _ in $(seq 1 20); do kill -0 -- "-$shell_group" 2>/dev/null || break; sleep 0.25; done
+        kill -KILL -- "-$shell_group" 2>/dev/null
     fi
     [[ -n "${system_bus:-}" ]] && kill "$system_bus" 2>/dev/null
     rm -rf "$scratch"
@@ -49,9 +49,10 @@ trap cleanup EXIT
 # session bus stands in for it.
 system_bus=$(dbus-daemon --session --address="unix:path=$scratch/system_bus" --fork --print-pid)
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$scratch/system_bus"
-dbus-run-session -- bash -c "echo \"\$DBUS_SESSION_BUS_ADDRESS\" >'$scratch/session_bus'
+setsid dbus-run-session -- bash -c "echo \"\$DBUS_SESSION_BUS_ADDRESS\" >'$scratch/session_bus'
     echo \$\$ >'$scratch/shell.pid'
     exec gnome-shell --headless --wayland --virtual-monitor 1280x800" >"$scratch/shell.log" 2>&1 &
+shell_group=$!
 shell_up() {
     [[ -z "${shell_pid:-}" && -s "$scratch/shell.pid" ]] && shell_pid=$(cat "$scratch/shell.pid")
     [[ -S "$XDG_RUNTIME_DIR/wayland-0" && -s "$scratch/session_bus" ]] &&
