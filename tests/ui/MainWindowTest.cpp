@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QProcess>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -15,6 +16,7 @@
 
 #include "core/Options.h"
 #include "core/ResolutionAgent.h"
+#include "platform/posix/PageLauncher.h"
 #include "ui/About.h"
 #include "ui/WindowFixture.h"
 
@@ -109,6 +111,25 @@ TEST_F(MainWindowTest, HoveredHintStaysUntilTheMouseLeaves) {
     EXPECT_EQ(window->hintMark(), 0);
     EXPECT_EQ(panel(0), QStringLiteral("Themes: 0   Current: ../advThemes/"));
     EXPECT_EQ(panel(1), QStringLiteral("Theme mode"));
+}
+
+TEST_F(MainWindowTest, AnUnconfinedPageIsToldInTheStatusLineOnce) {
+    window->show();
+    const PageLauncher cannot(PageLauncher::Confinement::WhereTheMachineCan, "/nonexistent/bwrap");
+    QProcess page;
+    cannot.start(page, QStringLiteral("/usr/bin/true"), {}, {});
+    page.waitForFinished(5000);
+    QTest::qWait(50);
+    EXPECT_TRUE(panel(0).contains(QStringLiteral("unconfined"))) << panel(0).toStdString();
+    window->Timer1Timer();  // it stays until a hint takes the line
+    EXPECT_TRUE(panel(0).contains(QStringLiteral("unconfined"))) << panel(0).toStdString();
+
+    window->showStatusText(QStringLiteral("other"));
+    QProcess again;
+    cannot.start(again, QStringLiteral("/usr/bin/true"), {}, {});
+    again.waitForFinished(5000);
+    QTest::qWait(50);
+    EXPECT_EQ(panel(0), QStringLiteral("other"));
 }
 
 TEST_F(MainWindowTest, CommittingOptionsRestartsTheRotationOnlyWhenTheIntervalChanges) {
