@@ -4,7 +4,8 @@
 
 namespace velluma {
 
-/// The virtual desktop as the union of all screens' geometries.
+/// The virtual desktop in device pixels: on X11 the root window (the bounding box of all
+/// monitors, unaffected by Qt's scaling); elsewhere the union of the screens in device pixels.
 class QtScreen final : public Screen {
 public:
     ScreenSize virtualDesktopSize() override;
