@@ -42,7 +42,8 @@ Platform makeSystemPlatform(const std::string& programFolder) {
         std::make_unique<LivePageProcess>(
             programFolder + "/velluma-page", programFolder + "/advThemes/WorkDir",
             programFolder + "/advThemes/Still",
-            LivePageProcess::Services{*p.messageBoxes, *p.registry, *p.wallpaperRefresh}));
+            LivePageProcess::Services{*p.messageBoxes, *p.registry, *p.wallpaperRefresh,
+                                      *p.screen}));
     p.shell = std::make_unique<DesktopShell>(desktop);
     p.fileDialogs = std::make_unique<QtFileDialogs>();
     p.colourDialog = std::make_unique<QtColourDialog>();

@@ -84,9 +84,10 @@ TEST(LivePageProcess, TellsThePageProgramAndStartsANewOneAfterItDied) {
     TempFolder temp;
     Platform platform = test::makeTestPlatform(temp.makeFolder("registry"));
     const std::string program = writeFakePageProgram(temp);
-    LivePageProcess page(program, "/w", temp.file("stills"),
-                         {*platform.messageBoxes, *platform.registry, *platform.wallpaperRefresh},
-                         PageLauncher(PageLauncher::Confinement::Never));
+    LivePageProcess page(
+        program, "/w", temp.file("stills"),
+        {*platform.messageBoxes, *platform.registry, *platform.wallpaperRefresh, *platform.screen},
+        PageLauncher(PageLauncher::Confinement::Never));
     QSignalSpy reported(&page, &LivePageProcess::reported);
 
     page.show("/w/1", "/w/1/index.htm");
@@ -122,8 +123,10 @@ TEST(LivePageProcess, ShowsAStillWhereTheDesktopHasNoPlaceForAPage) {
     Platform platform = test::makeTestPlatform(temp.makeFolder("registry"));
     auto& refresh = dynamic_cast<RegistryWallpaperRefresh&>(*platform.wallpaperRefresh);
     auto& messages = dynamic_cast<test::RecordingMessageBoxes&>(*platform.messageBoxes);
+    // A desktop of 2732 x 1536 device pixels, whatever Qt's scaled screens say.
+    dynamic_cast<test::FakeScreen&>(*platform.screen).size = {2732, 1536};
     LivePageProcess page(writeFakePageProgram(temp), "/w", temp.file("stills"),
-                         {messages, *platform.registry, refresh},
+                         {messages, *platform.registry, refresh, *platform.screen},
                          PageLauncher(PageLauncher::Confinement::Never));
 
     page.show("/w/nolayer", "/w/nolayer/index.htm");
@@ -135,8 +138,11 @@ TEST(LivePageProcess, ShowsAStillWhereTheDesktopHasNoPlaceForAPage) {
     EXPECT_EQ(refresh.current().wallpaper, still);
     EXPECT_EQ(test::readFile(still), "png\n");
     EXPECT_EQ(messages.shown.size(), 1u);  // said once
-    // Like the live page, the still takes its start page relative to the work folder.
-    EXPECT_NE(test::readFile(temp.file("told.log")).find("--still /w/nolayer2 index.htm "),
+    // Like the live page, the still takes its start page relative to the work folder; it is
+    // drawn at the desktop's device-pixel size.
+    EXPECT_NE(test::readFile(temp.file("told.log"))
+                  .find("--still /w/nolayer2 index.htm " + temp.file("stills/live-page-still.png") +
+                        " 2732 1536"),
               std::string::npos);
 }
 

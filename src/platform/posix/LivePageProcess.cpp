@@ -1,13 +1,12 @@
 #include "platform/posix/LivePageProcess.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
 
 #include "platform/MessageBoxes.h"
 #include "platform/Registry.h"
+#include "platform/Screen.h"
 #include "platform/WallpaperRefresh.h"
 
 namespace velluma {
@@ -136,17 +135,15 @@ void LivePageProcess::showStill() {
     }
     std::error_code ignored;
     std::filesystem::create_directories(m_stillFolder, ignored);
-    QSize size(1920, 1080);
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-        app && QGuiApplication::primaryScreen())
-        size = QGuiApplication::primaryScreen()->virtualGeometry().size();
+    ScreenSize size = m_services.screen.virtualDesktopSize();
+    if (size.width <= 0 || size.height <= 0) size = {1920, 1080};
     m_still = std::make_unique<QProcess>();
     m_still->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(m_still.get(), &QProcess::finished, this, &LivePageProcess::stillDone);
     m_launcher.start(*m_still, qs(m_program),
                      {QStringLiteral("--still"), qs(m_workFolder), qs(m_startPage),
-                      qs(m_stillFolder + "/" + kStillName), QString::number(size.width()),
-                      QString::number(size.height())},
+                      qs(m_stillFolder + "/" + kStillName), QString::number(size.width),
+                      QString::number(size.height)},
                      {m_workFolder}, m_stillFolder);
     QTimer::singleShot(kStillTimeoutMs, m_still.get(), [still = m_still.get()] { still->kill(); });
 }

@@ -12,6 +12,7 @@ namespace velluma {
 
 class MessageBoxes;
 class Registry;
+class Screen;
 class WallpaperRefresh;
 
 /// Plays pages in the page program (velluma-page), a process of its own, so a page that
@@ -25,6 +26,7 @@ public:
         MessageBoxes& messages;
         Registry& registry;
         WallpaperRefresh& wallpaperRefresh;
+        Screen& screen;  // the still is rendered at the desktop's size in device pixels
     };
 
     /// program: the page program's path; workFolders: where themes are unpacked (a running
