@@ -13,6 +13,7 @@ class PageProfile;
 
 /// The live desktop: a frameless window below every other, covering the whole virtual desktop
 /// (the pages place their movies in screen pixels and percent), of the desktop type on X11.
+/// The page program runs unscaled, so its geometry is in device pixels.
 /// A new page loads in a second view underneath the shown one and takes its place once it has
 /// drawn, so switching pages never flashes black.
 class DesktopWindow : public QWidget {

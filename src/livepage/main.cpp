@@ -53,6 +53,15 @@ void configureEngine() {
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
 }
 
+// Pages measure the desktop in device pixels, as the wallpaper does: the sizes written into
+// them and the screen size they read. The live desktop and the still are therefore drawn
+// unscaled, whatever scale the desktop gives the tray program's windows.
+void useDevicePixels() {
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    qunsetenv("QT_SCALE_FACTOR");
+    qunsetenv("QT_SCREEN_SCALE_FACTORS");
+}
+
 int runStill(QApplication& app, PageProfile& profile, LoopbackServer& server,
              const QStringList& args) {
     bool widthOk = false, heightOk = false;
@@ -136,6 +145,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     configureEngine();
+    if (!preview) useDevicePixels();  // the preview fits its movie into the builder's frame
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
