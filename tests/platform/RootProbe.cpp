@@ -2,6 +2,7 @@
 //   velluma_root_probe set-pattern    a background as another program sets one
 //   velluma_root_probe checksum       a checksum of the root picture ("none" without one)
 //   velluma_root_probe same-as FILE   exit 0 when the root picture equals the picture in FILE
+//   velluma_root_probe pixel X Y      the colour on the screen there, windows included (RRGGBB)
 #include <xcb/xcb.h>
 
 #include <QCryptographicHash>
@@ -49,6 +50,26 @@ int setPattern() {
     return 0;
 }
 
+int screenPixel(int x, int y) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) return 2;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    xcb_get_image_reply_t* image =
+        xcb_get_image_reply(c,
+                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root,
+                                          std::int16_t(x), std::int16_t(y), 1, 1, ~0u),
+                            nullptr);
+    int rc = 2;
+    if (image && xcb_get_image_data_length(image) >= 4) {
+        const std::uint8_t* p = xcb_get_image_data(image);  // 0x00RRGGBB, little-endian
+        std::printf("%02x%02x%02x\n", p[2], p[1], p[0]);
+        rc = 0;
+    }
+    std::free(image);
+    xcb_disconnect(c);
+    return rc;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -56,6 +77,8 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     try {
         if (argc == 2 && std::strcmp(argv[1], "set-pattern") == 0) return setPattern();
+        if (argc == 4 && std::strcmp(argv[1], "pixel") == 0)
+            return screenPixel(std::atoi(argv[2]), std::atoi(argv[3]));
         const QImage root = velluma::RootPixmapBackground::rootPicture({});
         if (argc == 2 && std::strcmp(argv[1], "checksum") == 0) {
             if (root.isNull()) {
@@ -79,6 +102,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", e.what());
         return 2;
     }
-    std::fprintf(stderr, "usage: velluma_root_probe set-pattern | checksum | same-as FILE\n");
+    std::fprintf(stderr,
+                 "usage: velluma_root_probe set-pattern | checksum | same-as FILE | pixel X Y\n");
     return 2;
 }
