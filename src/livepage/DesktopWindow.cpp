@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QUrl>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include "livepage/LivePage.h"
 #include "livepage/LoopbackServer.h"
 #include "livepage/PageProfile.h"
+#include "livepage/ScreenSizeScript.h"
 
 namespace velluma {
 namespace {
@@ -105,6 +107,7 @@ void DesktopWindow::present(const QString& folder, const QString& startPage) {
     m_pending.view->setFocusPolicy(Qt::NoFocus);
     m_pending.view->setContextMenuPolicy(Qt::NoContextMenu);
     m_pending.page = m_profile.newPage(m_pending.view);
+    m_pending.page->scripts().insert(screenSizeScript(size()));
     m_pending.view->setPage(m_pending.page);
     m_pending.view->setGeometry(rect());
     if (m_current.view) m_pending.view->stackUnder(m_current.view);

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
@@ -14,6 +13,7 @@
 #include "livepage/LivePage.h"
 #include "livepage/LoopbackServer.h"
 #include "livepage/PageProfile.h"
+#include "livepage/ScreenSizeScript.h"
 #include "platform/AtomicFile.h"
 
 namespace velluma {
@@ -21,16 +21,6 @@ namespace {
 
 constexpr int kMovieMs = 1500;  // lets the movie draw a few frames after it started
 constexpr int kWatchdogMs = 30000;
-
-// Pages size their movies from the screen; the still stands for a screen of its own size.
-const char kScreenSize[] = R"(
-(function () {
-    var sizes = {width: %1, availWidth: %1, height: %2, availHeight: %2};
-    Object.keys(sizes).forEach(function (key) {
-        Object.defineProperty(screen, key, {get: function () { return sizes[key]; }});
-    });
-})();
-)";
 
 }  // namespace
 
@@ -63,13 +53,8 @@ void StillRenderer::render(const QString& folder, const QString& startPage) {
     m_view->setAttribute(Qt::WA_DontShowOnScreen);
     m_view->resize(m_size);
     m_page = m_profile.newPage(m_view);
-    QWebEngineScript screenSize;
-    screenSize.setSourceCode(
-        QString::fromLatin1(kScreenSize).arg(m_size.width()).arg(m_size.height()));
-    screenSize.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    screenSize.setWorldId(QWebEngineScript::MainWorld);
-    screenSize.setRunsOnSubFrames(true);
-    m_page->scripts().insert(screenSize);
+    // The still stands for a screen of its own size.
+    m_page->scripts().insert(screenSizeScript(m_size));
     m_view->setPage(m_page);
     m_view->show();
 
