@@ -97,11 +97,14 @@ sed -i "s|^\"cadvTheme\"=\".*\"|\"cadvTheme\"=\"$app/advThemes/$canvas\"|" "$hkl
 "$app/velluma" >>"$scratch/out.log" 2>&1 &
 pid=$!
 check "the page program starts" wait_for 30 page_pid
-# It runs confined: no new privileges, and a mount and network namespace apart from ours.
+# It runs confined: no new privileges, a system call filter, and a mount and network
+# namespace apart from ours.
 page=$(page_pid)
 namespace() { readlink "/proc/$1/ns/$2"; }
 check "the page program runs without new privileges" \
     grep -q '^NoNewPrivs:[[:space:]]*1$' "/proc/$page/status"
+[[ $(uname -m) == x86_64 ]] &&
+    check "under a system call filter" grep -q '^Seccomp:[[:space:]]*2$' "/proc/$page/status"
 check "it sees files of its own" test "$(namespace "$page" mnt)" != "$(namespace "$pid" mnt)"
 check "and a network of its own" test "$(namespace "$page" net)" != "$(namespace "$pid" net)"
 check "the tray program did not have to run it unconfined" \

@@ -4,13 +4,17 @@
 //   write <file>      a new file can be made there
 //   connect <port>    a TCP connection to 127.0.0.1:<port> is accepted
 //   loopback -        a server of its own on 127.0.0.1 can be reached
+//   trace -           it may trace another process (a child of its own)
 //   status <field>    prints the field's value from /proc/self/status instead of yes/no
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/ptrace.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,6 +71,19 @@ bool ownLoopback() {
     return reached;
 }
 
+bool canTrace() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::pause();
+        ::_exit(0);
+    }
+    if (child < 0) return false;
+    const bool traced = ::ptrace(PTRACE_ATTACH, child, nullptr, nullptr) == 0;
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    return traced;
+}
+
 std::string statusField(const std::string& field) {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
@@ -92,6 +109,7 @@ int main(int argc, char** argv) {
             if (what == "write") yes = canWrite(arg);
             if (what == "connect") yes = canConnect(std::atoi(arg));
             if (what == "loopback") yes = ownLoopback();
+            if (what == "trace") yes = canTrace();
             answer = yes ? "yes" : "no";
         }
         std::printf("%s %s %s\n", what.c_str(), arg, answer.c_str());

@@ -194,23 +194,29 @@ TEST(PageConfinement, AConfinedProgramReachesOnlyWhatItWasGiven) {
     const std::string outside = w.temp.file("outside.txt");
     const std::string homeFile = w.secret + "-new";
 
-    const auto answers =
-        runProbe(launcher, {"read",     w.page,        "read",    w.secret,
-                            "read",     "/etc/passwd", "write",   work + "/1/new.htm",
-                            "write",    outside,       "write",   homeFile,
-                            "write",    privateFile,   "connect", w.port(),
-                            "loopback", "-",           "status",  "NoNewPrivs",
-                            "status",   "CapEff"},
-                 {work});
-
-    const std::map<std::string, std::string> expected = {
-        {"read " + w.page, "yes"},     {"read " + w.secret, "no"},
-        {"read /etc/passwd", "no"},    {"write " + work + "/1/new.htm", "no"},
-        {"write " + outside, "yes"},  // into its private /tmp: never reaches ours
-        {"write " + homeFile, "no"},   {"write " + privateFile, "yes"},
-        {"connect " + w.port(), "no"}, {"loopback -", "yes"},
-        {"status NoNewPrivs", "1"},    {"status CapEff", "0000000000000000"},
+    // Each try, and what a confined program must see.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> tries = {
+        {{"read", w.page}, "yes"},
+        {{"read", w.secret}, "no"},
+        {{"read", "/etc/passwd"}, "no"},
+        {{"write", work + "/1/new.htm"}, "no"},
+        {{"write", outside}, "yes"},  // into its private /tmp: never reaches ours
+        {{"write", homeFile}, "no"},
+        {{"write", privateFile}, "yes"},
+        {{"connect", w.port()}, "no"},
+        {{"loopback", "-"}, "yes"},
+        {{"trace", "-"}, "no"},
+        {{"status", "NoNewPrivs"}, "1"},
+        {{"status", "CapEff"}, "0000000000000000"},
+        {{"status", "Seccomp"}, "2"},  // filtered
     };
+    std::vector<std::string> args;
+    std::map<std::string, std::string> expected;
+    for (const auto& [pair, answer] : tries) {
+        args.insert(args.end(), pair.begin(), pair.end());
+        expected[pair[0] + " " + pair[1]] = answer;
+    }
+    const auto answers = runProbe(launcher, args, {work});
     EXPECT_EQ(answers, expected);
     EXPECT_FALSE(test::fileExists(outside));
     EXPECT_FALSE(test::fileExists(privateFile));

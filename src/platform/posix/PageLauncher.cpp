@@ -1,11 +1,16 @@
 #include "platform/posix/PageLauncher.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <cstdio>
 #include <map>
 #include <optional>
+
+#include "platform/posix/PageSyscallFilter.h"
 
 namespace velluma {
 
@@ -41,6 +46,39 @@ QStringList toQt(const std::vector<std::string>& list) {
     return result;
 }
 
+// The system call filter in a file bubblewrap inherits (and reads on --seccomp); closed once
+// the program is started. None where there is no filter for this machine.
+class FilterFile {
+public:
+    FilterFile() {
+        const std::string filter = pageSyscallFilter();
+        if (filter.empty()) return;
+        m_fd = ::memfd_create("velluma-page-filter", 0);
+        if (m_fd < 0) return;
+        if (::write(m_fd, filter.data(), filter.size()) != ssize_t(filter.size()) ||
+            ::lseek(m_fd, 0, SEEK_SET) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~FilterFile() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    FilterFile(const FilterFile&) = delete;
+    FilterFile& operator=(const FilterFile&) = delete;
+
+    // bubblewrap's arguments for reach, then the program and its arguments.
+    QStringList arguments(const PageReach& reach, const HostLayout& host,
+                          const QStringList& command) const {
+        QStringList args = toQt(bwrapArguments(reach, host));
+        if (m_fd >= 0) args << QStringLiteral("--seccomp") << QString::number(m_fd);
+        return args << QStringLiteral("--") << command;
+    }
+
+private:
+    int m_fd = -1;
+};
+
 // Why this machine cannot confine; nothing when it can. A trivial program is started in the
 // same confinement as a page program, so whatever the kernel or bubblewrap refuse shows here.
 std::optional<std::string> trialRun(const std::string& bwrap) {
@@ -48,9 +86,10 @@ std::optional<std::string> trialRun(const std::string& bwrap) {
     QProcess trial;
     const HostLayoutOrReason host = describeHost(environmentOf(trial));
     if (!host.layout) return host.reason;
-    QStringList args = toQt(bwrapArguments({kTrialProgram, {}, {}}, *host.layout));
-    args << QStringLiteral("--") << QString::fromLatin1(kTrialProgram);
-    trial.start(QString::fromStdString(bwrap), args);
+    const FilterFile filter;
+    trial.start(QString::fromStdString(bwrap),
+                filter.arguments({kTrialProgram, {}, {}}, *host.layout,
+                                 {QString::fromLatin1(kTrialProgram)}));
     if (!trial.waitForFinished(kTrialMs)) {
         trial.kill();
         trial.waitForFinished(kTrialMs);
@@ -105,9 +144,10 @@ bool PageLauncher::start(QProcess& process, const QString& program, const QStrin
                     {(file.absolutePath() + QStringLiteral("/ruffle")).toStdString()},
                     writable};
     reach.readable.insert(reach.readable.end(), readable.begin(), readable.end());
-    QStringList args = toQt(bwrapArguments(reach, *host.layout));
-    args << QStringLiteral("--") << file.absoluteFilePath() << arguments;
-    process.start(QString::fromStdString(bwrap), args);
+    const FilterFile filter;
+    process.start(
+        QString::fromStdString(bwrap),
+        filter.arguments(reach, *host.layout, QStringList{file.absoluteFilePath()} << arguments));
     return true;
 }
 
