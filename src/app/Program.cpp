@@ -95,6 +95,7 @@ int runProgram(int argc, char** argv) {
     DesktopRecord recorded;
     try {
         recorded = RecordDesktop(themes);
+        RemoveOldWorkFolders(themes, recorded);
     } catch (const std::exception& e) {
         return reportFatal(e);
     }

@@ -11,6 +11,7 @@
 #include "platform/Screen.h"
 #include "platform/Shell.h"
 #include "platform/WallpaperRefresh.h"
+#include "platform/WorkFolderCleaner.h"
 
 namespace velluma {
 
@@ -18,6 +19,9 @@ namespace velluma {
 /// tests build one with doubles.
 struct Platform {
     std::unique_ptr<Registry> registry;
+    /// Removes the themes' old work folders; before the desktop that uses it, so it goes
+    /// after it. May be empty (tests).
+    std::unique_ptr<WorkFolderCleaner> workFolders;
     std::unique_ptr<ActiveDesktop> activeDesktop;
     std::unique_ptr<WallpaperRefresh> wallpaperRefresh;
     std::unique_ptr<Shell> shell;

@@ -37,13 +37,15 @@ Platform makeSystemPlatform(const std::string& programFolder) {
     p.wallpaperRefresh = std::move(refresh);
     // The Active Desktop's state lives in the registry; its pages play in a process of
     // their own.
+    p.workFolders = std::make_unique<WorkFolderCleaner>(programFolder + "/advThemes/WorkDir");
     p.activeDesktop = std::make_unique<LiveActiveDesktop>(
         std::make_unique<EmulatedActiveDesktop>(*p.registry),
         std::make_unique<LivePageProcess>(
             programFolder + "/velluma-page", programFolder + "/advThemes/WorkDir",
             programFolder + "/advThemes/Still",
             LivePageProcess::Services{*p.messageBoxes, *p.registry, *p.wallpaperRefresh,
-                                      *p.screen}));
+                                      *p.screen}),
+        p.workFolders.get());
     p.shell = std::make_unique<DesktopShell>(desktop);
     p.fileDialogs = std::make_unique<QtFileDialogs>();
     p.colourDialog = std::make_unique<QtColourDialog>();

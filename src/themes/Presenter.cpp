@@ -1,17 +1,41 @@
 #include "themes/Presenter.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <optional>
+
 #include "core/IniFile.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/TreeRemover.h"
 #include "platform/WallpaperRefresh.h"
+#include "platform/WorkFolderCleaner.h"
 #include "themes/ThemeConfig.h"
 #include "themes/ThemeContext.h"
 #include "themes/ThemeFiles.h"
 #include "themes/ZipArchive.h"
 
 namespace velluma {
+
+namespace {
+
+// A work folder whose theme never reached the desktop goes whole.
+void discardWorkFolder(ThemeContext& context, const std::string& workDir,
+                       const NumberedFolder& folder) {
+    if (context.workFolders) {
+        context.workFolders->remove(folder.path);
+        return;
+    }
+    const int fd = ::open(workDir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    removeTreeAt(fd, std::to_string(folder.number));
+    ::close(fd);
+}
+
+}  // namespace
 
 DesktopRecord RecordDesktop(ThemeContext& context) {
     DesktopRecord record;
@@ -38,6 +62,10 @@ void RestoreDesktop(ThemeContext& context, const DesktopRecord& record) {
     context.wallpaperRefresh.refresh();
 }
 
+void RemoveOldWorkFolders(ThemeContext& context, const DesktopRecord& record) {
+    if (context.workFolders) context.workFolders->removeAllExcept(record.wallpaper);
+}
+
 std::optional<AppliedTheme> ApplyThemePackage(ThemeContext& context, const std::string& path,
                                               const std::string& helpFilePath) {
     if (!ActiveDesktopInstalled(context.registry) || !FlashInstalled(context.registry)) {
@@ -48,32 +76,30 @@ std::optional<AppliedTheme> ApplyThemePackage(ThemeContext& context, const std::
         return std::nullopt;
     }
 
-    AppliedTheme applied;
-    {
-        // The package stays open only while it is unpacked.
-        ZipReader archive = ZipReader::openForExtraction(path);
-        applied.workFolder = CreateNumberedFolder(context.programFolder + "/advThemes/WorkDir",
-                                                  context.clock.tickCount())
-                                 .path;
-        try {
-            archive.extractAll(applied.workFolder, {}, context.processEvents);
-        } catch (...) {
-            RemoveIfEmpty(applied.workFolder);  // a refused package leaves no empty folders
-            throw;
-        }
-
+    const std::string workDir = context.programFolder + "/advThemes/WorkDir";
+    // The package stays open only while it is unpacked.
+    std::optional<ZipReader> archive = ZipReader::openForExtraction(path);
+    const NumberedFolder folder = CreateNumberedFolder(workDir, context.clock.tickCount());
+    AppliedTheme applied{folder.path, {}};
+    try {
+        archive->extractAll(applied.workFolder, {}, context.processEvents);
         std::string startup;
-        if (auto config = archive.findFile(std::string(kThemeConfigName)))
-            startup = IniFile::load(applied.workFolder + "/" + archive.entries()[*config].name)
+        if (auto config = archive->findFile(std::string(kThemeConfigName)))
+            startup = IniFile::load(applied.workFolder + "/" + archive->entries()[*config].name)
                           .readString("Files", "startup");
         if (startup.empty()) startup = kDefaultStartPage;
         applied.startPage = StartPageIn(applied.workFolder, startup);
-    }
+        archive.reset();
 
-    ActiveDesktop& desktop = context.activeDesktop;
-    desktop.setDesktopItemOptions({.enableComponents = false, .activeDesktop = true});
-    desktop.setWallpaper(applied.startPage);
-    desktop.applyChanges();
+        ActiveDesktop& desktop = context.activeDesktop;
+        desktop.setDesktopItemOptions({.enableComponents = false, .activeDesktop = true});
+        desktop.setWallpaper(applied.startPage);
+        desktop.applyChanges();
+    } catch (...) {
+        // Part of a theme is no theme: a refused or damaged package leaves nothing behind.
+        discardWorkFolder(context, workDir, folder);
+        throw;
+    }
     return applied;
 }
 

@@ -29,6 +29,10 @@ DesktopRecord RecordDesktop(ThemeContext& context);
 /// Puts the recorded desktop back; can run any number of times.
 void RestoreDesktop(ThemeContext& context, const DesktopRecord& record);
 
+/// The start of a run: the work folders earlier runs left behind go, without holding up the
+/// window, except the one the recorded background lies in, which stays for the whole run.
+void RemoveOldWorkFolders(ThemeContext& context, const DesktopRecord& record);
+
 /// Where a shown theme lives.
 struct AppliedTheme {
     std::string workFolder;  // the package's unpacked copy
@@ -40,7 +44,7 @@ struct AppliedTheme {
 /// Desktop background with desktop items off. When the Active Desktop or the Flash player
 /// is not installed it shows why, opens the help file (helpFilePath) and shows nothing
 /// (no result). A package that cannot be read, or that is refused as unsafe, throws
-/// (ZipError) before the desktop is touched.
+/// (ZipError) before the desktop is touched; whatever fails, its work folder goes whole.
 std::optional<AppliedTheme> ApplyThemePackage(ThemeContext& context, const std::string& path,
                                               const std::string& helpFilePath);
 

@@ -14,7 +14,8 @@ ThemeContext MakeThemeContext(Platform& platform, const std::string& programFold
                         *platform.messageBoxes,
                         *platform.clock,
                         [screen] { return screen->virtualDesktopSize(); },
-                        {}};
+                        {},
+                        platform.workFolders.get()};
 }
 
 }  // namespace velluma

@@ -13,6 +13,7 @@ class MessageBoxes;
 class Registry;
 class Shell;
 class WallpaperRefresh;
+class WorkFolderCleaner;
 struct Platform;
 
 /// The services the theme operations work with; the program builds one for the run.
@@ -29,6 +30,9 @@ struct ThemeContext {
     /// Dispatches pending window messages during archive work (QCoreApplication's
     /// processEvents in the program); may be empty.
     std::function<void()> processEvents;
+    /// Takes the themes' old work folders away without holding up the window; may be null,
+    /// then a failed application removes its folder itself.
+    WorkFolderCleaner* workFolders = nullptr;
 
     /// programFolder + "/advThemes"
     std::string themeFolder() const { return programFolder + "/advThemes"; }

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
+#include "platform/WorkFolderCleaner.h"
 #include "platform/posix/EmulatedActiveDesktop.h"
 #include "platform/posix/LiveActiveDesktop.h"
 #include "platform/posix/LivePageProcess.h"
@@ -27,6 +28,7 @@ struct RecordingPage final : LivePage {
         log.push_back("show " + folder + " " + page);
     }
     void close() override { log.push_back("close"); }
+    std::vector<std::string> foldersInUse() const override { return {}; }
 };
 
 TEST(LiveActiveDesktop, PlaysThePageOnlyWhileTheActiveDesktopShowsOne) {
@@ -56,6 +58,54 @@ TEST(LiveActiveDesktop, PlaysThePageOnlyWhileTheActiveDesktopShowsOne) {
               "/opt/V/other/Page.HTML");
 }
 
+// A page whose progress the test tells.
+struct SettledByHand final : LivePage {
+    std::vector<std::string> inUse;
+    void show(const std::string&, const std::string&) override {}
+    void close() override { inUse.clear(); }
+    std::vector<std::string> foldersInUse() const override { return inUse; }
+    void settle(std::vector<std::string> folders) {
+        inUse = std::move(folders);
+        settled();
+    }
+};
+
+TEST(LiveActiveDesktop, RemovesTheWorkFoldersOfPagesNoLongerNeeded) {
+    TempFolder temp;
+    Platform platform = test::makeTestPlatform(temp.makeFolder("registry"));
+    const std::string root = temp.makeFolder("V/advThemes/WorkDir");
+    for (const char* name : {"1", "2", "3", "4"})
+        temp.write("V/advThemes/WorkDir/" + std::string(name) + "/index.htm", "x");
+    WorkFolderCleaner cleaner(root);
+    auto owned = std::make_unique<SettledByHand>();
+    SettledByHand& page = *owned;
+    LiveActiveDesktop desktop(std::make_unique<EmulatedActiveDesktop>(*platform.registry),
+                              std::move(owned), &cleaner);
+    auto apply = [&](const std::string& name) {
+        desktop.setDesktopItemOptions({false, true});
+        desktop.setWallpaper(root + "/" + name + "/index.htm");
+        desktop.applyChanges();
+    };
+    auto left = [&] {
+        cleaner.waitUntilDone();
+        return test::SortedNames(root);
+    };
+    using Names = std::vector<std::string>;
+
+    apply("1");
+    page.settle({root + "/1"});
+    apply("2");
+    apply("3");
+    page.settle({root + "/1", root + "/3"});    // 2 gave way to 3 while it loaded
+    EXPECT_EQ(left(), (Names{"1", "3", "4"}));  // 4 was never played here: not ours to take
+    page.settle({root + "/3"});
+    EXPECT_EQ(left(), (Names{"3", "4"}));
+    apply("4");
+    desktop.setDesktopItemOptions({false, false});
+    desktop.applyChanges();  // off: the page applied last stays, as the desktop names it
+    EXPECT_EQ(left(), (Names{"4"}));
+}
+
 // A page program of the test's own: logs what it is told, answers like the real one.
 std::string writeFakePageProgram(const TempFolder& temp) {
     const std::string log = temp.file("told.log");
@@ -65,7 +115,10 @@ echo "started $$" >> ")" + log + R"("
 while IFS= read -r line; do
     echo "$line" >> ")" + log + R"("
     [[ "$line" == quit ]] && exit 0
-    if [[ "$line" == *nolayer* ]]; then echo "error no-desktop-layer"; else echo "shown"; fi
+    page=${line#*$'\t'}
+    if [[ "$line" == *nolayer* ]]; then echo "error no-desktop-layer"
+    elif [[ "$line" == *broken* ]]; then echo "error load failed: $page"
+    else echo "shown $page"; fi
 done
 )");
     ::chmod(path.c_str(), 0755);
@@ -116,6 +169,36 @@ TEST(LivePageProcess, TellsThePageProgramAndStartsANewOneAfterItDied) {
         << told;
     EXPECT_NE(told.find("show /elsewhere\tindex.htm\nquit\n"), std::string::npos) << told;
     EXPECT_TRUE(dynamic_cast<test::RecordingMessageBoxes&>(*platform.messageBoxes).shown.empty());
+}
+
+TEST(LivePageProcess, KnowsWhichFoldersItsPagesStillNeed) {
+    TempFolder temp;
+    Platform platform = test::makeTestPlatform(temp.makeFolder("registry"));
+    LivePageProcess page(writeFakePageProgram(temp), "/w", temp.file("stills"),
+                         {*platform.messageBoxes, *platform.registry, *platform.wallpaperRefresh},
+                         PageLauncher(PageLauncher::Confinement::Never));
+    int settled = 0;
+    page.onSettled([&] { ++settled; });
+    using Folders = std::vector<std::string>;
+
+    page.show("/w/1", "/w/1/index.htm");
+    EXPECT_EQ(page.foldersInUse(), Folders{"/w/1"});  // asked for, not on screen yet
+    ASSERT_TRUE(waitFor([&] { return settled == 1; }));
+    EXPECT_EQ(page.foldersInUse(), Folders{"/w/1"});
+    page.show("/w/2", "/w/2/broken.htm");
+    ASSERT_TRUE(waitFor([&] { return settled == 2; }));
+    EXPECT_EQ(page.foldersInUse(), Folders{"/w/1"});  // the page on screen stays
+    // Pages asked for while one loads wait their turn; only the newest is told.
+    page.show("/w/3", "/w/3/index.htm");
+    page.show("/w/4", "/w/4/index.htm");
+    page.show("/w/5", "/w/5/index.htm");
+    EXPECT_EQ(page.foldersInUse(), (Folders{"/w/1", "/w/3", "/w/5"}));
+    ASSERT_TRUE(waitFor([&] { return page.foldersInUse() == Folders{"/w/5"}; }));
+    page.close();
+    EXPECT_EQ(page.foldersInUse(), Folders{});
+    const std::string told = test::readFile(temp.file("told.log"));
+    EXPECT_NE(told.find("show /w/3\tindex.htm\nshow /w/5\tindex.htm\nquit\n"), std::string::npos)
+        << told;
 }
 
 TEST(LivePageProcess, ShowsAStillWhereTheDesktopHasNoPlaceForAPage) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace velluma::test {
 
@@ -28,5 +29,7 @@ private:
 /// The whole content of a file, or "" when it cannot be read.
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
+/// The names in a folder, sorted; none when it cannot be read.
+std::vector<std::string> SortedNames(const std::string& folder);
 
 }  // namespace velluma::test

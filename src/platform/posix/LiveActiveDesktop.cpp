@@ -4,6 +4,8 @@
 #include <cctype>
 #include <utility>
 
+#include "platform/WorkFolderCleaner.h"
+
 namespace velluma {
 
 namespace {
@@ -20,8 +22,10 @@ bool endsWithNoCase(const std::string& text, std::string_view end) {
 }  // namespace
 
 LiveActiveDesktop::LiveActiveDesktop(std::unique_ptr<ActiveDesktop> state,
-                                     std::unique_ptr<LivePage> page)
-    : m_state(std::move(state)), m_page(std::move(page)) {}
+                                     std::unique_ptr<LivePage> page, WorkFolderCleaner* workFolders)
+    : m_state(std::move(state)), m_page(std::move(page)), m_workFolders(workFolders) {
+    m_page->onSettled([this] { removeUnusedWorkFolders(); });
+}
 
 LiveActiveDesktop::~LiveActiveDesktop() = default;
 
@@ -42,10 +46,27 @@ void LiveActiveDesktop::applyChanges() {
     m_state->applyChanges();
     if (m_stagedWallpaper) m_wallpaper = *std::exchange(m_stagedWallpaper, std::nullopt);
     // The state is kept first, so a page that cannot play never loses what was applied.
-    if (m_state->desktopItemOptions().activeDesktop && isPage(m_wallpaper))
-        m_page->show(workFolderOf(m_wallpaper), m_wallpaper);
-    else
+    if (m_state->desktopItemOptions().activeDesktop && isPage(m_wallpaper)) {
+        const std::string folder = workFolderOf(m_wallpaper);
+        if (m_workFolders && std::find(m_played.begin(), m_played.end(), folder) == m_played.end())
+            m_played.push_back(folder);
+        m_page->show(folder, m_wallpaper);
+    } else {
         m_page->close();
+        removeUnusedWorkFolders();
+    }
+}
+
+// The page applied last stays, shown or not: the Active Desktop still names it.
+void LiveActiveDesktop::removeUnusedWorkFolders() {
+    if (!m_workFolders) return;
+    std::vector<std::string> inUse = m_page->foldersInUse();
+    if (isPage(m_wallpaper)) inUse.push_back(workFolderOf(m_wallpaper));
+    std::erase_if(m_played, [&](const std::string& folder) {
+        if (std::find(inUse.begin(), inUse.end(), folder) != inUse.end()) return false;
+        m_workFolders->remove(folder);
+        return true;
+    });
 }
 
 std::string LiveActiveDesktop::workFolderOf(const std::string& page) {

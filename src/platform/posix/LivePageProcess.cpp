@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "platform/MessageBoxes.h"
 #include "platform/Registry.h"
@@ -67,13 +68,48 @@ void LivePageProcess::show(const std::string& workFolder, const std::string& sta
     // A page outside the work folders gets a page program that reads its folder alone.
     const std::string reach = isInside(workFolder, m_workFolders) ? m_workFolders : workFolder;
     if (!m_process || m_process->state() == QProcess::NotRunning || reach != m_reach) start(reach);
-    m_process->write(qs("show " + m_workFolder + "\t" + m_startPage + "\n").toUtf8());
+    // One request at a time: the page program drops a page still loading without a word when
+    // the next one comes, and pages of different themes often share a name, so an answer
+    // could not tell which folder is on screen. The newest request waits here meanwhile; the
+    // one it replaces was never sent and its folder may go.
+    if (m_asked) {
+        m_next = Request{m_workFolder, m_startPage};
+        settled();
+        return;
+    }
+    ask({m_workFolder, m_startPage});
+}
+
+void LivePageProcess::ask(const Request& request) {
+    m_process->write(qs("show " + request.folder + "\t" + request.page + "\n").toUtf8());
+    m_asked = request;
 }
 
 std::string LivePageProcess::pageWithin(const std::string& workFolder,
                                         const std::string& startPage) {
     const std::string prefix = workFolder.ends_with('/') ? workFolder : workFolder + "/";
     return startPage.starts_with(prefix) ? startPage.substr(prefix.size()) : startPage;
+}
+
+std::vector<std::string> LivePageProcess::foldersInUse() const {
+    if (m_noDesktopLayer) return {m_workFolder};
+    std::vector<std::string> folders;
+    if (!m_onScreen.empty()) folders.push_back(m_onScreen);
+    for (const auto& request : {m_asked, m_next})
+        if (request) folders.push_back(request->folder);
+    return folders;
+}
+
+// The answer to the request asked: "shown <page>" or "error <why>: <page or folder>".
+void LivePageProcess::settle(const QString& line) {
+    const bool shown = line.startsWith(QStringLiteral("shown "));
+    if (!m_asked || (!shown && !line.startsWith(QStringLiteral("error ")))) return;
+    const QString subject = shown ? line.mid(6) : line.section(QStringLiteral(": "), 1);
+    if (subject != qs(m_asked->page).trimmed() && subject != qs(m_asked->folder)) return;
+    if (shown) m_onScreen = m_asked->folder;
+    m_asked.reset();
+    if (m_next) ask(*std::exchange(m_next, std::nullopt));
+    settled();
 }
 
 void LivePageProcess::close() {
@@ -84,6 +120,9 @@ void LivePageProcess::close() {
 
 // Stops the page program; the object goes later, as this may run inside one of its signals.
 void LivePageProcess::retire() {
+    m_asked.reset();
+    m_next.reset();
+    m_onScreen.clear();
     if (!m_process) return;
     stop(*m_process);
     m_process->disconnect(this);
@@ -109,6 +148,7 @@ void LivePageProcess::readLines() {
     while (process && process->canReadLine()) {
         const QString line = QString::fromUtf8(process->readLine()).trimmed();
         handleLine(line);
+        settle(line);
         Q_EMIT reported(line);
         process = m_process.get();  // a handler may have ended it
     }
@@ -149,6 +189,7 @@ void LivePageProcess::showStill() {
 }
 
 void LivePageProcess::stillDone(int exitCode, QProcess::ExitStatus status) {
+    settled();
     if (status != QProcess::NormalExit || exitCode != 0 || m_startPage.empty()) return;
     try {
         m_services.registry.setValues(

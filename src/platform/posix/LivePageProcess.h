@@ -3,7 +3,9 @@
 #include <QObject>
 #include <QProcess>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/posix/LiveActiveDesktop.h"
 #include "platform/posix/PageLauncher.h"
@@ -38,6 +40,7 @@ public:
 
     void show(const std::string& workFolder, const std::string& startPage) override;
     void close() override;
+    std::vector<std::string> foldersInUse() const override;
 
     /// The page program's process id, 0 when none runs.
     qint64 processId() const;
@@ -51,6 +54,10 @@ Q_SIGNALS:
     void reported(const QString& line);
 
 private:
+    struct Request {
+        std::string folder;
+        std::string page;  // relative to the folder
+    };
     void start(const std::string& reach);
     void retire();
     void readLines();
@@ -58,6 +65,8 @@ private:
     void showStill();
     void stillDone(int exitCode, QProcess::ExitStatus status);
     void reportOnce(const std::string& text);
+    void ask(const Request& request);
+    void settle(const QString& line);
 
     std::string m_program;
     std::string m_workFolders;
@@ -67,10 +76,13 @@ private:
     std::unique_ptr<QProcess> m_process;
     std::unique_ptr<QProcess> m_still;
     std::string m_workFolder;
-    std::string m_startPage;        // relative to m_workFolder
-    std::string m_reach;            // the folder the running page program reads
-    bool m_noDesktopLayer = false;  // the desktop has no place for a live page
-    bool m_reported = false;        // one message per run
+    std::string m_startPage;         // relative to m_workFolder
+    std::string m_reach;             // the folder the running page program reads
+    std::optional<Request> m_asked;  // told the page program, not answered yet
+    std::optional<Request> m_next;   // to tell once it is answered
+    std::string m_onScreen;          // the folder of the page on screen
+    bool m_noDesktopLayer = false;   // the desktop has no place for a live page
+    bool m_reported = false;         // one message per run
 };
 
 }  // namespace velluma

@@ -2,6 +2,7 @@
 
 #include "ThemeTestSupport.h"
 #include "platform/Registry.h"
+#include "platform/WorkFolderCleaner.h"
 #include "platform/posix/RegistryWallpaperRefresh.h"
 #include "themes/Presenter.h"
 #include "themes/ZipArchive.h"
@@ -207,6 +208,35 @@ TEST(Presenter, BadPackagesFailClearlyAndLeaveTheDesktopAlone) {
     EXPECT_EQ(general(w, "Wallpaper"), "");
     EXPECT_FALSE(test::fileExists(w.temp.path() + "/escaped.htm"));
     EXPECT_EQ(SortedNames(w.workDir()), std::vector<std::string>{});
+}
+
+TEST(Presenter, APackageThatFailsPartWayLeavesNoFolderBehind) {
+    struct Case {
+        const char* what;
+        test::RawEntry last;  // after two entries that unpack well
+    };
+    const std::string data(std::size_t(1) << 20, 'z');
+    const Case cases[] = {
+        {"a CRC error", {"z.htm", "damaged", 0, -1, 12345}},
+        {"a name too long", {"pages/" + std::string(300, 'n') + ".htm", "x"}},
+        {"more data than declared", {"liar.bin", test::RawDeflate(data), 8, 100, 0}},
+    };
+    for (const bool inBackground : {false, true}) {
+        for (const Case& c : cases) {
+            ThemeWorld w;
+            WorkFolderCleaner cleaner(w.workDir());
+            if (inBackground) w.context.workFolders = &cleaner;
+            const std::string path =
+                w.temp.write("Velluma/advThemes/Bad.tvp",
+                             test::BuildRawZip({{"theme.cfg", "[Files]\r\nstartup=\\a.htm\r\n"},
+                                                {"pages/a.htm", "<html></html>"},
+                                                c.last}));
+            EXPECT_THROW(ApplyThemePackage(w.context, path, "/help"), ZipError) << c.what;
+            cleaner.waitUntilDone();
+            EXPECT_EQ(SortedNames(w.workDir()), std::vector<std::string>{}) << c.what;
+            EXPECT_EQ(general(w, "Wallpaper"), "") << c.what;
+        }
+    }
 }
 
 TEST(Presenter, ComponentTestsAndSwitchingOff) {

@@ -143,15 +143,6 @@ std::string ArchiveEntry(const std::string& path, const std::string& name) {
     return content;
 }
 
-std::vector<std::string> SortedNames(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 ThemeWorld::ThemeWorld(bool withComponents)
     : programFolder(temp.makeFolder("Velluma")),
       platform(makeTestPlatform(temp.makeFolder("Velluma/registry"))),

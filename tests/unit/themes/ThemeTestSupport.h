@@ -43,8 +43,6 @@ std::string WritePackage(const std::string& path, const Files& entries);
 std::vector<std::string> ArchiveNames(const std::string& path);
 /// One entry's content ("" when missing).
 std::string ArchiveEntry(const std::string& path, const std::string& name);
-/// The names in a folder, sorted; "" for none.
-std::vector<std::string> SortedNames(const std::string& folder);
 
 /// A program folder (advThemes with Recycled and WorkDir), a test platform with both
 /// desktop components registered, a 1024x768 desktop and a context that counts the event
