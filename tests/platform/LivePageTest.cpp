@@ -174,9 +174,10 @@ TEST(LivePageProcess, TellsThePageProgramAndStartsANewOneAfterItDied) {
 TEST(LivePageProcess, KnowsWhichFoldersItsPagesStillNeed) {
     TempFolder temp;
     Platform platform = test::makeTestPlatform(temp.makeFolder("registry"));
-    LivePageProcess page(writeFakePageProgram(temp), "/w", temp.file("stills"),
-                         {*platform.messageBoxes, *platform.registry, *platform.wallpaperRefresh},
-                         PageLauncher(PageLauncher::Confinement::Never));
+    LivePageProcess page(
+        writeFakePageProgram(temp), "/w", temp.file("stills"),
+        {*platform.messageBoxes, *platform.registry, *platform.wallpaperRefresh, *platform.screen},
+        PageLauncher(PageLauncher::Confinement::Never));
     int settled = 0;
     page.onSettled([&] { ++settled; });
     using Folders = std::vector<std::string>;
