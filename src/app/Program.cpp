@@ -2,16 +2,21 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 
+#include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
 #include "core/Options.h"
+#include "core/PendingReports.h"
 #include "core/ProgramFolder.h"
 #include "core/ResolutionAgent.h"
 #include "language/Language.h"
 #include "platform/AtomicFile.h"
 #include "platform/PlatformFactory.h"
+#include "platform/SessionEnding.h"
 #include "platform/posix/SessionEndWatcher.h"
 #include "themes/Presenter.h"
 #include "themes/ThemeContext.h"
@@ -43,8 +48,15 @@ public:
 // An error before the message loop ends the program, as the platform's error report.
 int reportFatal(const std::exception& e) {
     std::fprintf(stderr, "Velluma: %s\n", e.what());
-    QMessageBox::critical(nullptr, QStringLiteral("Velluma"), QString::fromUtf8(e.what()));
+    if (!sessionEnding())
+        QMessageBox::critical(nullptr, QStringLiteral("Velluma"), QString::fromUtf8(e.what()));
     return 1;
+}
+
+// Archive work lets the window answer; once the session ends, the work stops there.
+void processEventsUntilSessionEnd() {
+    QCoreApplication::processEvents();
+    if (sessionEnding()) throw std::runtime_error("Stopped: the session is ending");
 }
 
 }  // namespace
@@ -52,10 +64,8 @@ int reportFatal(const std::exception& e) {
 int runProgram(int argc, char** argv) {
     VellumaApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);  // the window hides to the tray
-    SessionEndWatcher sessionEnd;
-    bool endRequested = false;
-    QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &app,
-                     [&endRequested] { endRequested = true; });
+    SessionEndWatcher sessionEndWatcher;
+    SessionEnd sessionEnd(sessionEndWatcher);
 
     Platform platform;
     Settings settings;
@@ -89,7 +99,7 @@ int runProgram(int argc, char** argv) {
     // 3. The theme operations' services; archive work keeps the interface responsive.
     ThemeContext themes = MakeThemeContext(platform, folder);
     themes.desktopSize = [&agent] { return agent.GetResolution(); };
-    themes.processEvents = [] { QCoreApplication::processEvents(); };
+    themes.processEvents = processEventsUntilSessionEnd;
 
     // 4. The user's own background, put back at the end.
     DesktopRecord recorded;
@@ -103,14 +113,28 @@ int runProgram(int argc, char** argv) {
         RestoreDesktop(themes, recorded);
     };
 
+    // 12. The user's own background comes back. 13. Settings are written once, at the very
+    // end.
+    auto finish = [&] {
+        MessageBoxes& boxes = *platform.messageBoxes;
+        runExitStep(boxes, folder, restoreDesktop);
+        const bool saved = runExitStep(boxes, folder, [&] {
+            try {
+                WriteSettings(*platform.registry, settings);
+            } catch (const std::exception& e) {
+                throw std::runtime_error(std::string("The settings could not be saved: ") +
+                                         e.what());
+            }
+        });
+        return saved ? 0 : 1;
+    };
+
     // 6. The splash.
-    if (settings.options.ShowAboutWindow && !endRequested) {
+    if (settings.options.ShowAboutWindow && !sessionEnd.requested()) {
         TfSplash splash;
-        auto closeSplash = QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &splash,
-                                            &QDialog::reject);
         splash.exec();
-        QObject::disconnect(closeSplash);
     }
+    if (sessionEnd.requested()) return finish();  // nothing shown yet: no window to build
 
     // 7, 8. The main window, then the About window (created by the main window).
     QApplication::setApplicationName(QStringLiteral("Velluma"));
@@ -118,37 +142,29 @@ int runProgram(int argc, char** argv) {
     TfMain window(context);
     window.restoreDesktop = restoreDesktop;
     window.onClosed = [] { QCoreApplication::quit(); };
-    QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &window,
-                     [&window] { window.sessionEnding(); });
     instance.onShowRequested = [&window] { window.guard([&] { window.TrayIconDblClick(); }); };
 
     // 9, 10. No task-bar entry when the tray can bring the window back; a later run starts
     // hidden.
     if (window.hasTray()) window.setWindowFlag(Qt::Tool, true);
-    if (endRequested) {
-        window.sessionEnding();
+    if (sessionEnd.requested()) {
+        // Ended while the window was being built.
     } else if (settings.options.FirstRun) {
         window.show();
     } else if (!window.hasTray()) {
         window.showMinimized();
     }
 
+    // What the end of the last run could not show, once.
+    QTimer::singleShot(0, &window, [&] {
+        for (const std::string& report : takePendingReports(folder))
+            platform.messageBoxes->reportError(report);
+    });
+
     // 11. The message loop.
-    if (!endRequested) app.exec();
-
-    // 12. The user's own background comes back.
-    window.guard(restoreDesktop);
-
-    // 13. Settings are written once, at the very end.
-    try {
-        WriteSettings(*platform.registry, settings);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "Velluma: %s\n", e.what());
-        platform.messageBoxes->reportError(std::string("The settings could not be saved: ") +
-                                           e.what());
-        return 1;
-    }
-    return 0;
+    if (!sessionEnd.requested()) app.exec();
+    if (sessionEnd.requested()) window.sessionEnding();
+    return finish();
 }
 
 }  // namespace velluma

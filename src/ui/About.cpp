@@ -164,4 +164,8 @@ void TfSplash::showEvent(QShowEvent* event) {
     QTimer::singleShot(kShowMs, this, &QDialog::accept);
 }
 
+void TfSplash::keyPressEvent(QKeyEvent* event) {
+    event->accept();
+}
+
 }  // namespace velluma

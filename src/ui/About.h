@@ -52,6 +52,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    /// The banner has no keys: Esc leaves it up like any other key.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace velluma

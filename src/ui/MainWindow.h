@@ -124,9 +124,13 @@ public:
     void OpenHelpFile();
     void OpenDisplaySettings();
 
-    /// The end of the user's session: put the user's background back, then close; the
-    /// close always goes through.
+    /// The end of the user's session: put the user's background back, then close. Nothing
+    /// on the way waits for the user; a failure goes to standard error and to the next
+    /// start.
     void sessionEnding();
+
+    /// Runs a step of the program's end (see runExitStep).
+    bool exitStep(const std::function<void()>& body);
 
     /// Runs a handler body under the default error report.
     bool guard(const std::function<void()>& body);
@@ -185,7 +189,7 @@ private:
     TLanguage m_language;
     int m_hintMark = 0;
     bool m_firstShow = true;
-    bool m_sessionEnding = false;
+    bool m_closed = false;
 
     // Selector and pages.
     QToolButton* m_selector[5] = {};  // b5, b4, b3, b2, b1 (Tag order)

@@ -56,6 +56,10 @@ bool TfMain::guard(const std::function<void()>& body) {
     return runGuarded(*m_platform.messageBoxes, body);
 }
 
+bool TfMain::exitStep(const std::function<void()>& body) {
+    return runExitStep(*m_platform.messageBoxes, m_settings.ProgramFolder, body);
+}
+
 QString TfMain::text(const char* section, const char* key) const {
     return QString::fromStdString(m_language.text(section, key));
 }
@@ -100,14 +104,12 @@ void TfMain::showDesktopSize() {
 }
 
 void TfMain::closeEvent(QCloseEvent* event) {
-    const bool done = guard([this] { FormClose(); });
-    // A failing shortcut step keeps the program running, except when the session ends:
-    // then the settings must still be written.
-    if (!done && !m_sessionEnding) {
-        event->ignore();
-        return;
-    }
     event->accept();
+    if (m_closed) return;
+    m_closed = true;
+    // A failing start-up entry is reported, and the program still ends: the settings must
+    // be written all the same.
+    exitStep([this] { FormClose(); });
     if (m_about) m_about->hide();
     m_trayIcon->hide();
     if (onClosed) onClosed();
@@ -449,11 +451,10 @@ void TfMain::OtherItemClick(QAction* item) {
 }
 
 void TfMain::sessionEnding() {
-    m_sessionEnding = true;
-    guard([this] {
+    exitStep([this] {
         if (restoreDesktop) restoreDesktop();
     });
-    close();
+    if (!m_closed) close();
 }
 
 }  // namespace velluma

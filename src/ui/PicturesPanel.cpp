@@ -46,6 +46,7 @@
 #include "imagelists/PictureView.h"
 #include "imagelists/WallpaperSetter.h"
 #include "platform/Platform.h"
+#include "platform/SessionEnding.h"
 #include "themes/Presenter.h"
 #include "ui/ErrorReport.h"
 #include "ui/Icons.h"
@@ -921,6 +922,7 @@ bool PicturesPanel::appendPictures(const std::string& listPath,
         lines.push_back(std::move(admitted.line));
         // Big pictures take a while to measure: keep painting, but take no input meanwhile.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (sessionEnding()) break;  // what is measured is kept; the rest waits for no one
     }
     if (!lines.empty()) {
         const std::string bytes = ReadListFile(listPath);

@@ -2,11 +2,34 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
+
+#include "platform/SessionEnding.h"
 
 namespace velluma {
+namespace {
+
+// What a box answers when nobody can: the choice that changes nothing.
+MessageAnswer unansweredChoice(MessageButtons buttons) {
+    switch (buttons) {
+        case MessageButtons::OkCancel:
+            return MessageAnswer::Cancel;
+        case MessageButtons::YesNo:
+            return MessageAnswer::No;
+        default:
+            return MessageAnswer::Ok;
+    }
+}
+
+}  // namespace
 
 MessageAnswer QtMessageBoxes::show(const std::string& text, const std::string& caption,
                                    MessageIcon icon, MessageButtons buttons) {
+    // The end of the session waits for nobody.
+    if (sessionEnding()) {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        return unansweredChoice(buttons);
+    }
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QString::fromStdString(caption));
     box.setText(QString::fromStdString(text));
@@ -38,7 +61,9 @@ MessageAnswer QtMessageBoxes::show(const std::string& text, const std::string& c
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             break;
     }
-    switch (box.exec()) {
+    const int chosen = box.exec();
+    if (sessionEnding()) return unansweredChoice(buttons);  // closed by the session's end
+    switch (chosen) {
         case QMessageBox::Cancel:
             return MessageAnswer::Cancel;
         case QMessageBox::Yes:
