@@ -16,7 +16,9 @@ struct EditorCloser : QAbstractItemView {
 };
 
 void dropOpenEdits(QWidget* topLevel) {
-    for (QAbstractItemView* view : topLevel->findChildren<QAbstractItemView*>()) {
+    QList<QAbstractItemView*> views = topLevel->findChildren<QAbstractItemView*>();
+    if (auto* itself = qobject_cast<QAbstractItemView*>(topLevel)) views.append(itself);
+    for (QAbstractItemView* view : views) {
         if ((view->*&EditorCloser::state)() != EditorCloser::kEditing) continue;
         // The views here place no widgets in cells: a child of the viewport is an editor.
         for (QWidget* editor :
