@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 
 namespace velluma {
 namespace {
