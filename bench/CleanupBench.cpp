@@ -97,7 +97,7 @@ void BM_RemoveInTheBackground(benchmark::State& state) {
                 worst <= kGoalMs ? "met" : "MISSED");
 }
 
-// The reference: the same removal on the event loop's thread.
+// The reference: the same removal on the event loop's thread, which stalls for all of it.
 void BM_RemoveOnTheEventLoop(benchmark::State& state) {
     BenchFolder temp;
     const std::string root = temp.path() + "/WorkDir";
@@ -105,21 +105,18 @@ void BM_RemoveOnTheEventLoop(benchmark::State& state) {
     double worst = 0;
     for (auto _ : state) {
         makeWorkFolder(root);
-        double removalMs = 0;
-        const double stall = longestStallMs(
-            root + "/1000",
-            [&] {
-                const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                removeTreeAt(fd, "1000");
-                ::close(fd);
-            },
-            removalMs);
-        report(state, stall, removalMs, worst);
+        QElapsedTimer clock;
+        clock.start();
+        const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        removeTreeAt(fd, "1000");
+        ::close(fd);
+        const double ms = double(clock.nsecsElapsed()) / 1e6;
+        report(state, ms, ms, worst);
     }
 }
 
 BENCHMARK(BM_RemoveInTheBackground)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RemoveOnTheEventLoop)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RemoveOnTheEventLoop)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace velluma::bench
