@@ -136,7 +136,8 @@ void TfMain::ChooseNextTheme() {
     }
     for (int i = 0; i < count; ++i) {
         if (equalIgnoringCase(list->row(i).path, current)) {
-            current = list->row(i + 1).path;  // i is not the last: that case is handled above
+            // The last row, matched in another letter case, wraps to the first.
+            current = list->row((i + 1) % count).path;
             return;
         }
     }
