@@ -325,9 +325,8 @@ void TfMain::SettingsToControls() {
     m_semin1->setValue(o.ilMin);
     m_sesec2->setValue(o.ilSec);
     m_cb1->setCurrentIndex(o.ilDisplType < m_cb1->count() ? o.ilDisplType : -1);
-    m_cb2->setCurrentIndex(o.LastPos < 6 && o.GroupDisplay[o.LastPos] < m_cb2->count()
-                               ? o.GroupDisplay[o.LastPos]
-                               : -1);
+    // The group label and cb2 follow the slider's group, moved above without its signal.
+    tb1Change();
     m_rg12->setEnabled(o.ilChType > 0);
     const bool ilTime = o.ilChType == 2;
     m_gb1->setEnabled(ilTime);

@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 
 #include "ui/RadioGroup.h"
@@ -88,6 +89,32 @@ TEST_F(SlideShowOptionsTest, AChosenModeShowsAgainWhenTheGroupComesBack) {
     tb1()->setValue(2);
     EXPECT_EQ(combo("cb2")->currentText(), QStringLiteral("Own size"));
     EXPECT_EQ(child<QLabel>("plb1")->text(), QStringLiteral("200x150 <= size < 400x300"));
+}
+
+// The label and cb2 describe the group the slider is on: at start-up on a saved group, and
+// when restoring the window takes back a move that was not committed.
+TEST_F(SlideShowOptionsTest, GroupLabelAndModeFollowTheSliderAtStartAndRestore) {
+    settings.options.ilShowType = 1;
+    settings.options.LastPos = 3;
+    settings.options.GroupDisplay = settings.options.GroupDisplayEdit = {2, 2, 2, 1, 0, 0};
+    window = std::make_unique<TfMain>(*context);
+    window->show();
+    const auto shows = [&](const char* label, const char* mode) {
+        EXPECT_EQ(child<QLabel>("plb1")->text(), QString::fromLatin1(label));
+        EXPECT_EQ(combo("cb2")->currentText(), QString::fromLatin1(mode));
+    };
+    ASSERT_EQ(tb1()->value(), 3);
+    shows("400x300 <= size < 800x600", "Own size");
+
+    tb1()->setFocus();
+    QTest::keyClick(tb1(), Qt::Key_End);
+    ASSERT_EQ(tb1()->value(), 5);
+    shows("size => 1024x768", "Stretch");
+    window->showMinimized();
+    QCoreApplication::processEvents();
+    child<QAction>("pmtryIcon0")->trigger();
+    ASSERT_EQ(tb1()->value(), 3);
+    shows("400x300 <= size < 800x600", "Own size");
 }
 
 TEST_F(SlideShowOptionsTest, PictureIntervalFromMinutesAndSeconds) {
