@@ -13,7 +13,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -31,6 +30,7 @@
 #include "themes/ThemeFiles.h"
 #include "themes/ThemeList.h"
 #include "themes/ThemePackage.h"
+#include "ui/ClampingSpinBox.h"
 #include "ui/Icons.h"
 #include "ui/MainWindow.h"
 #include "ui/MoviePreview.h"
@@ -228,7 +228,7 @@ void BuilderPage::build() {
     m_edauthor = new QLineEdit(m_area);
     place(m_edauthor, "edauthor", 400, 152, 110, 21);
     m_lbw = label("lbw", 238, 184, 158);
-    m_RxSpinEdit1 = new QSpinBox(m_area);
+    m_RxSpinEdit1 = new ClampingSpinBox(m_area);
     place(m_RxSpinEdit1, "RxSpinEdit1", 240, 200, 153, 21);
     m_lbquality = label("lbquality", 398, 184, 112);
     m_cbquality = new QComboBox(m_area);
@@ -236,13 +236,12 @@ void BuilderPage::build() {
     for (const char* q : kPlayerQualities) m_cbquality->addItem(QString::fromLatin1(q));
     m_cbquality->setCurrentIndex(4);
     m_lbh = label("lbh", 238, 232, 158);
-    m_RxSpinEdit2 = new QSpinBox(m_area);
+    m_RxSpinEdit2 = new ClampingSpinBox(m_area);
     place(m_RxSpinEdit2, "RxSpinEdit2", 240, 248, 153, 21);
     for (QSpinBox* box : {m_RxSpinEdit1, m_RxSpinEdit2}) {
         box->setRange(1, 100);
         box->setValue(50);
         box->setSuffix(QStringLiteral(" %"));
-        box->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     }
     m_lbnote = label("lbnote", 240, 272, 161, 73);
     m_lbnote->setWordWrap(true);

@@ -11,7 +11,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
-#include <QSpinBox>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -26,6 +25,7 @@
 #include "platform/posix/PageLauncher.h"
 #include "ui/About.h"
 #include "ui/BuilderPage.h"
+#include "ui/ClampingSpinBox.h"
 #include "ui/Icons.h"
 #include "ui/ImageListPage.h"
 #include "ui/RadioGroup.h"
@@ -290,13 +290,13 @@ void TfMain::buildOptionsPage(QWidget* page) {
     m_gbTime = new QGroupBox(adv);
     m_gbTime->setObjectName(QStringLiteral("gbTime"));
     auto* time = new QHBoxLayout(m_gbTime);
-    m_seMin = new QSpinBox(m_gbTime);
+    m_seMin = new ClampingSpinBox(m_gbTime);
     m_seMin->setObjectName(QStringLiteral("seMin"));
     m_seMin->setRange(1, 1440);
     m_seMin->setValue(1);
     m_lbmin = new QLabel(m_gbTime);
     m_lbmin->setObjectName(QStringLiteral("lbmin"));
-    m_seSec = new QSpinBox(m_gbTime);
+    m_seSec = new ClampingSpinBox(m_gbTime);
     m_seSec->setObjectName(QStringLiteral("seSec"));
     m_seSec->setRange(0, 59);
     m_lbSec = new QLabel(m_gbTime);
@@ -332,14 +332,14 @@ void TfMain::buildSlideShowSheet(QWidget* area) {
     place(m_rg12, "rg12", 0, 133, 185, 70);
     m_gb1 = new QGroupBox(area);
     place(m_gb1, "gb1", 0, 208, 185, 70);
-    m_semin1 = new QSpinBox(m_gb1);
+    m_semin1 = new ClampingSpinBox(m_gb1);
     m_semin1->setObjectName(QStringLiteral("semin1"));
     m_semin1->setRange(1, 1440);
     m_semin1->setGeometry(10, 24, 45, 22);
     m_lbmin1 = new QLabel(m_gb1);
     m_lbmin1->setObjectName(QStringLiteral("lbmin1"));
     m_lbmin1->setGeometry(58, 27, 36, 16);
-    m_sesec2 = new QSpinBox(m_gb1);
+    m_sesec2 = new ClampingSpinBox(m_gb1);
     m_sesec2->setObjectName(QStringLiteral("sesec2"));
     m_sesec2->setRange(0, 59);
     m_sesec2->setGeometry(96, 24, 45, 22);

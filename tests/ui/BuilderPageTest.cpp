@@ -137,13 +137,24 @@ TEST_F(BuilderPageTest, CreateNeedsBothAMovieAndAName) {
     EXPECT_FALSE(create()->isEnabled());
 }
 
-TEST_F(BuilderPageTest, SpinBoxesClampAndSizeTheFrameHalvesToEven) {
+TEST_F(BuilderPageTest, TypedPercentagesClampAndSizeTheFrameHalvesToEven) {
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->pressSelector(3);
     struct Case {
-        int typed, kept, frameWidth;
+        const char* typed;
+        int kept, frameWidth;
     };
-    for (const Case c : {Case{0, 1, 2}, Case{150, 100, 221}, Case{50, 50, 110}, Case{25, 25, 55}}) {
-        child<QSpinBox>("RxSpinEdit1")->setValue(c.typed);
-        EXPECT_EQ(child<QSpinBox>("RxSpinEdit1")->value(), c.kept) << c.typed;
+    for (const Case c : {Case{"0", 1, 2}, Case{"150", 100, 221}, Case{"50", 50, 110},
+                         Case{"1000", 100, 221}, Case{"25", 25, 55}}) {
+        for (auto* box : {child<QSpinBox>("RxSpinEdit1"), child<QSpinBox>("RxSpinEdit2")}) {
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(box, QString::fromLatin1(c.typed));
+            QTest::keyClick(box, Qt::Key_Tab);  // the focus moves on
+            EXPECT_EQ(box->value(), c.kept) << box->objectName().toStdString() << " " << c.typed;
+        }
         EXPECT_EQ(frame()->width(), c.frameWidth) << c.typed;
     }
     child<QSpinBox>("RxSpinEdit2")->setValue(50);

@@ -122,6 +122,13 @@ TEST_F(SlideShowOptionsTest, PictureIntervalFromMinutesAndSeconds) {
     child<QSpinBox>("sesec2")->setValue(30);
     window->ControlsToSettings();
     EXPECT_EQ(child<QTimer>("Timer4")->interval(), 150000);
+    // Seconds typed beyond the range stand for the most there is.
+    auto* seconds = child<QSpinBox>("sesec2");
+    QTest::keyClick(seconds, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(seconds, QStringLiteral("75"));
+    EXPECT_EQ(seconds->value(), 59);
+    window->ControlsToSettings();
+    EXPECT_EQ(child<QTimer>("Timer4")->interval(), 179000);
     EXPECT_TRUE(child<QTimer>("Timer4")->isActive());
 }
 
