@@ -146,10 +146,11 @@ LanguageHeader ReadLanguageHeader(const std::string& filePath, const std::string
 
 void FindLanguages(const std::string& folder, const std::string& programFolder,
                    std::vector<TMLang>& list) {
-    // Unsorted keeps the order of the folder listing itself.
+    // The folder listing's own order differs from machine to machine.
     const QDir dir(QString::fromUtf8(folder));
-    const QStringList files = dir.entryList(
-        {QStringLiteral("*.lng")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    const QStringList files =
+        dir.entryList({QStringLiteral("*.lng")}, QDir::Files | QDir::Hidden | QDir::System,
+                      QDir::Name | QDir::IgnoreCase);
     for (const QString& file : files) {
         const std::string path = folder + "/" + file.toUtf8().toStdString();
         LanguageHeader header = ReadLanguageHeader(path, programFolder);

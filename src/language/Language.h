@@ -23,8 +23,8 @@ struct LanguageHeader {
 };
 LanguageHeader ReadLanguageHeader(const std::string& filePath, const std::string& programFolder);
 
-/// Appends one TMLang per *.lng file of folder whose name is not empty, in the order the
-/// folder listing gives.
+/// Appends one TMLang per *.lng file of folder whose name is not empty, in the order of
+/// the file names (letter case aside), the same on every machine.
 void FindLanguages(const std::string& folder, const std::string& programFolder,
                    std::vector<TMLang>& list);
 

@@ -1,5 +1,8 @@
 #include "ui/Icons.h"
 
+#include <QPainter>
+#include <QPainterPath>
+
 // Resources linked from a static library must be registered by hand.
 static void registerResources() {
     Q_INIT_RESOURCE(resources);
@@ -32,6 +35,39 @@ QIcon listImage(int index) {
 
 QIcon menuIcon(int index) {
     return QIcon(png(QStringLiteral("menu%1").arg(index)));
+}
+
+QIcon flagIcon(const QImage& flag) {
+    QIcon icon;
+    if (flag.isNull()) return icon;
+    for (const int size : {16, 32}) {
+        QImage plain(size, size, QImage::Format_ARGB32_Premultiplied);
+        plain.fill(Qt::transparent);
+        QPainter painter(&plain);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QImage scaled =
+            flag.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        painter.drawImage((size - scaled.width()) / 2, (size - scaled.height()) / 2, scaled);
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(plain), QIcon::Normal, QIcon::Off);
+
+        QImage marked = plain;
+        painter.begin(&marked);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(size / 16.0, size / 16.0);
+        QPainterPath tick;
+        tick.moveTo(6.5, 10.0);
+        tick.lineTo(9.5, 13.0);
+        tick.lineTo(14.5, 5.5);
+        painter.setPen(QPen(Qt::white, 4.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPath(tick);
+        painter.setPen(
+            QPen(QColor(0x1a, 0x7f, 0x37), 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPath(tick);
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(marked), QIcon::Normal, QIcon::On);
+    }
+    return icon;
 }
 
 QIcon trayImage(bool on) {

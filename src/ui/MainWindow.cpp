@@ -448,6 +448,7 @@ void TfMain::FormCreate() {
     m_tbbONOFFPM00->setObjectName(QStringLiteral("tbbONOFFPM00"));
     m_tbbONOFFPM01 = m_tbbONOFFPM1->addAction(QString());
     m_tbbONOFFPM01->setObjectName(QStringLiteral("tbbONOFFPM01"));
+    for (QAction* mode : {m_tbbONOFFPM00, m_tbbONOFFPM01}) mode->setCheckable(true);
     connect(m_tbbONOFFPM00, &QAction::triggered, this,
             [this] { guard([this] { tbbONOFFPM00Click(); }); });
     connect(m_tbbONOFFPM01, &QAction::triggered, this,
@@ -470,6 +471,8 @@ void TfMain::updateOnOffControls() {
     m_tbbOnOff->setIcon(buttonImage(o.Enabled ? 19 : 20));
     m_tbbONOFFPM1->menuAction()->setChecked(o.Enabled);
     m_tbbONOFFPM2->setChecked(!o.Enabled);
+    if (m_tbbONOFFPM00) m_tbbONOFFPM00->setChecked(o.state == 0);
+    if (m_tbbONOFFPM01) m_tbbONOFFPM01->setChecked(o.state != 0);
     m_tbbChState->setIcon(buttonImage(o.state == 0 ? 2 : 3));
 }
 

@@ -15,6 +15,7 @@
 #include "core/Options.h"
 #include "platform/Platform.h"
 #include "ui/About.h"
+#include "ui/Icons.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowPage.h"
 #include "ui/PicturesPanel.h"
@@ -149,10 +150,8 @@ void TfMain::buildMainMenu() {
             m_commandItems.push_back(item);
         }
         for (const TMLang& lang : m_context.languages) {
-            QIcon flag;
-            if (!lang.Flag.isNull()) flag = QIcon(QPixmap::fromImage(lang.Flag));
-            QAction* item =
-                m_mainMenus[2]->addAction(flag, literalMenuText(QString::fromStdString(lang.Name)));
+            QAction* item = m_mainMenus[2]->addAction(
+                flagIcon(lang.Flag), literalMenuText(QString::fromStdString(lang.Name)));
             item->setCheckable(true);
             item->setIconVisibleInMenu(true);
             connect(item, &QAction::triggered, this,

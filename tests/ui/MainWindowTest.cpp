@@ -10,13 +10,16 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <filesystem>
 
 #include "core/Options.h"
 #include "core/ResolutionAgent.h"
 #include "platform/posix/PageLauncher.h"
+#include "support/TestPaths.h"
 #include "ui/About.h"
 #include "ui/WindowFixture.h"
 
@@ -193,6 +196,52 @@ TEST_F(MainWindowTest, SameNamedLanguagesBothListedFirstWins) {
         second.LangItemClick(item);
         EXPECT_EQ(settings.options.LanguageFileName, firstBeta);
     }
+}
+
+// Languages come in the order of their file names, each with its flag, and the current one
+// carries a mark that shows (the menu looks different without it).
+TEST_F(MainWindowTest, LanguageMenuInFileNameOrderWithTheCurrentOneMarked) {
+    folder.makeFolder("Languages/flags");
+    std::filesystem::copy_file(std::string(VELLUMA_DATA_DIR) + "/Languages/flags/flag.ico",
+                               folder.file("Languages/flags/flag.ico"));
+    for (const char* name : {"delta", "charlie", "echo", "golf", "foxtrot"}) {
+        std::string title = name;
+        title[0] = static_cast<char>(title[0] - 'a' + 'A');
+        folder.write(std::string("Languages/") + name + ".lng",
+                     "[LANGUAGE_NAME]\r\nname=" + title + "\r\n");
+    }
+    languages.clear();
+    FindLanguages(folder.file("Languages"), folder.path(), languages);
+    settings.options.LanguageFileName = folder.file("Languages/charlie.lng");
+    window = std::make_unique<TfMain>(*context);
+    QMenu* menu = child<QMenu>("MainMenu2");
+    QStringList captions;
+    for (QAction* item : menu->actions()) captions << item->text();
+    EXPECT_EQ(captions.join(QLatin1Char(',')),
+              QStringLiteral("Alpha && Co,Beta,Charlie,Delta,Echo,Foxtrot,Golf"));
+    QAction* current = menu->actions().value(2);
+    ASSERT_NE(current, nullptr);
+    EXPECT_FALSE(current->icon().isNull());
+    EXPECT_TRUE(current->isChecked());
+    // Styles draw no check beside an icon: the flag's checked picture carries it.
+    EXPECT_NE(current->icon().pixmap(16, QIcon::Normal, QIcon::On).toImage(),
+              current->icon().pixmap(16, QIcon::Normal, QIcon::Off).toImage());
+    menu->adjustSize();
+    const QImage marked = menu->grab().toImage();
+    current->setChecked(false);
+    EXPECT_NE(menu->grab().toImage(), marked);
+}
+
+// The switch-on items mark the mode the program is in.
+TEST_F(MainWindowTest, SwitchOnMenuMarksTheCurrentMode) {
+    auto* themeMode = window->findChild<QAction*>(QStringLiteral("tbbONOFFPM00"));
+    auto* pictureMode = window->findChild<QAction*>(QStringLiteral("tbbONOFFPM01"));
+    ASSERT_TRUE(themeMode && pictureMode);
+    EXPECT_TRUE(themeMode->isChecked());
+    EXPECT_FALSE(pictureMode->isChecked());
+    child<QToolButton>("tbbChState")->click();
+    EXPECT_FALSE(themeMode->isChecked());
+    EXPECT_TRUE(pictureMode->isChecked());
 }
 
 TEST_F(MainWindowTest, OptionsMenuItemsShowTheirSheet) {
