@@ -110,6 +110,27 @@ void CopyFileReplacing(const std::string& source, const std::string& target) {
     }
 }
 
+std::string CopyFileToFreeName(const std::string& source, const std::string& target) {
+    const std::string folder = folderOf(target);
+    const std::string name(FileNameOf(target));
+    const std::size_t dot = name.find_last_of('.');
+    const std::string base = folder + "/" + name.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+    // Written whole under a hidden name first: a name is taken only by a complete copy.
+    const std::string temp = folder + "/." + name + ".velluma-copy-" + randomSuffix();
+    CopyFileReplacing(source, temp);
+    constexpr int kTries = 1000;
+    for (int n = 1; n <= kTries; ++n) {
+        const std::string candidate =
+            n == 1 ? target : base + " (" + std::to_string(n) + ")" + extension;
+        if (RenameWithoutReplacing(temp, candidate)) return candidate;
+        if (errno != EEXIST) break;
+    }
+    const int err = errno;
+    ::unlink(temp.c_str());
+    fail("Cannot write \"" + target + "\"", err);
+}
+
 void RemoveIfEmpty(const std::string& folder) {
     ::rmdir(folder.c_str());  // fails, as wanted, when anything is inside
 }

@@ -24,6 +24,11 @@ NumberedFolder CreateNumberedFolder(const std::string& parent, std::uint32_t fir
 /// target whole (temp file beside it, flush, rename). Throws std::runtime_error.
 void CopyFileReplacing(const std::string& source, const std::string& target);
 
+/// Copies source, with its last-write time, to a new file at target or, when that name is
+/// taken, at the first free one of "name (2).ext", "name (3).ext", ...; no file is ever
+/// replaced. Returns the path written. Throws std::runtime_error.
+std::string CopyFileToFreeName(const std::string& source, const std::string& target);
+
 /// Removes a folder that a failed step left empty; anything else stays.
 void RemoveIfEmpty(const std::string& folder);
 

@@ -105,18 +105,18 @@ bool AddThemePackage(ThemeContext& context, ThemeList& list, const std::string& 
         info.Style = 0;
     }
 
+    // A row must name a file that holds this package and that the next scan lists.
     std::string packagePath = context.themeFolder() + "/" + std::string(FileNameOf(path));
-    if (path != packagePath) {
-        try {
-            CopyFileReplacing(path, packagePath);
-        } catch (const std::exception&) {
-            return false;  // a row must name a file that holds this package
-        }
+    try {
         if (!HasExtension(packagePath, kPackageExtension)) {
-            const std::string renamed = withPackageExtension(packagePath);
-            // When the new name is taken the copy keeps its own, and the row says so.
-            if (RenameWithoutReplacing(packagePath, renamed)) packagePath = renamed;
+            // Only .tvp files are listed: the copy gets that extension, under a name of its
+            // own when the package name is taken, so no installed package is replaced.
+            packagePath = CopyFileToFreeName(path, withPackageExtension(packagePath));
+        } else if (path != packagePath) {
+            CopyFileReplacing(path, packagePath);
         }
+    } catch (const std::exception&) {
+        return false;
     }
 
     const bool components =

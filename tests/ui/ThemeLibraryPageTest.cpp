@@ -17,6 +17,7 @@
 #include <map>
 
 #include "themes/DesktopComponents.h"
+#include "themes/ThemeFiles.h"
 #include "themes/ZipArchive.h"
 #include "ui/ReportPage.h"
 #include "ui/ThemeLibraryPage.h"
@@ -598,6 +599,23 @@ TEST_F(ThemeLibraryPageTest, DroppedFilesAreAppendedWholeNamesAnyExtension) {
     EXPECT_EQ(captions(), (std::vector<std::string>{"Z", "Long"}));  // appended, not sorted
     EXPECT_TRUE(test::fileExists(library("a-package-whose-path-is-far-longer-than-99.tvp")));
     EXPECT_TRUE(boxes().shown.empty());
+}
+
+// A package whose .tvp name is taken is listed under a name of its own, now and at the next
+// start, and the installed one stays.
+TEST_F(ThemeLibraryPageTest, ADroppedZipWhoseNameIsTakenStaysListedAfterARestart) {
+    package("advThemes/a.tvp", "Old A");
+    const std::string zip = package("drop/a.zip", "New A");
+    start();
+    drop({QString::fromStdString(zip)});
+    ASSERT_EQ(captions(), (std::vector<std::string>{"Old A", "New A"}));
+    const std::string added = libraryPage->rows().row(1).path;
+    EXPECT_TRUE(HasExtension(added, ".tvp")) << added;
+    EXPECT_EQ(test::readFile(added), test::readFile(zip));
+    EXPECT_FALSE(test::fileExists(library("a.zip")));
+    start();
+    EXPECT_EQ(captions(), (std::vector<std::string>{"New A", "Old A"}));
+    EXPECT_EQ(libraryPage->rows().row(0).path, added);
 }
 
 // --- Report ----------------------------------------------------------------------------

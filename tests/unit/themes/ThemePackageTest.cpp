@@ -185,17 +185,23 @@ TEST(AddThemePackage, WhatIsNotAThemeAddsNothing) {
     EXPECT_FALSE(test::fileExists(outside));
 }
 
-TEST(AddThemePackage, ARenameThatWouldReplaceAnotherPackageKeepsTheCopysName) {
+// The package keeps a .tvp name the next scan lists, and the installed one stays whole.
+TEST(AddThemePackage, ATakenTvpNameGivesTheCopyANumberedOne) {
     ThemeWorld w;
     MemoryThemeList list;
     const std::string twin = themePackage(w.themeFolder() + "/Twin.tvp");
+    themePackage(w.themeFolder() + "/Twin (2).tvp");
     const std::string before = test::readFile(twin);
     const std::string from =
         themePackage(w.temp.file("elsewhere/Twin.zip"), "[Style]\r\n[Name]\r\nThemeName=Y\r\n");
     ASSERT_TRUE(AddThemePackage(w.context, list, "", from));
-    EXPECT_EQ(list.row(0).path, w.themeFolder() + "/Twin.zip");
+    EXPECT_EQ(list.row(0).path, w.themeFolder() + "/Twin (3).tvp");
     EXPECT_EQ(list.row(0).caption, "Y");
+    EXPECT_EQ(test::readFile(list.row(0).path), test::readFile(from));
     EXPECT_EQ(test::readFile(twin), before);
+    EXPECT_EQ(SortedNames(w.themeFolder()),
+              (std::vector<std::string>{"Recycled", "Twin (2).tvp", "Twin (3).tvp", "Twin.tvp",
+                                        "WorkDir"}));
 }
 
 TEST(ScanThemeFolder, ImportsSubfoldersAndListsTheRoot) {
