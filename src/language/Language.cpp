@@ -52,6 +52,7 @@ constexpr SectionKeys kTable[] = {
     {"PAGE_EDITOR",
      "caption0 caption1 caption2 caption3 caption4 caption5 caption6 caption7 caption8 "
      "caption9 caption10 caption11 caption12"},
+    {"MESSAGES", ""},  // every key of it came later: see kAddedTexts
 };
 
 // Texts added after the first language files were written. A language file made before
@@ -72,6 +73,7 @@ constexpr TextKey kAddedTexts[] = {
     {"PAGE_EDITOR", "cbitem5", "Best"},
     {"ABOUT_WINDOW", "s3", "Home page:"},
     {"ABOUT_WINDOW", "s4", "E-Mail"},
+    {"MESSAGES", "nolink", "No program on this computer opens this address:"},
 };
 
 // Flags are small; anything bigger is not worth decoding.

@@ -106,7 +106,10 @@ void TfAbout::keyPressEvent(QKeyEvent* event) {
 }
 
 void TfAbout::openLink(const std::string& target) {
-    m_platform.shell->open(target, ShowMode::Normal);
+    if (onOpenLink)
+        onOpenLink(target);
+    else
+        m_platform.shell->open(target, ShowMode::Normal);
 }
 
 bool TfAbout::eventFilter(QObject* watched, QEvent* event) {

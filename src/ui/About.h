@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
+#include <string>
 
 class QLabel;
 
@@ -23,6 +25,9 @@ public:
 
     /// Caption, the two lines and the home-page link, from the current language.
     void applyTexts(const TLanguage& language);
+
+    /// Opens the links; without it they go straight to the shell.
+    std::function<void(const std::string& address)> onOpenLink;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

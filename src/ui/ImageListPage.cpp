@@ -598,7 +598,7 @@ void ImageListPage::afterRemoval(bool refresh) {
 void ImageListPage::pilbDownloadClick() {
     const std::string& link = m_window.settings().Links[kDownloadLink];
     if (link.empty()) return;  // nothing to open
-    m_window.platform().shell->open(link, ShowMode::Normal);
+    m_window.openLink(link);
 }
 
 // --- Keys, mouse and drops -------------------------------------------------------------

@@ -247,6 +247,7 @@ ReportPage* TfMain::reportPage() {
 TfAbout* TfMain::aboutWindow() {
     if (!m_about) {
         m_about = new TfAbout(m_platform, m_settings, this);
+        m_about->onOpenLink = [this](const std::string& address) { openLink(address); };
         m_about->applyTexts(m_language);
     }
     return m_about;

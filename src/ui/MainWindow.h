@@ -31,6 +31,7 @@ struct ThemeContext;
 class TRAgent;
 class RadioGroup;
 class TfAbout;
+class HelpWindow;
 class MainWindowPage;
 class ThemeLibraryPage;
 class LibraryReadAhead;
@@ -123,6 +124,9 @@ public:
     void cb2Change();
     void OpenHelpFile();
     void OpenDisplaySettings();
+    /// Opens a web address with the desktop's browser; one that nothing opens is named in a
+    /// message.
+    void openLink(const std::string& address);
 
     /// The end of the user's session: put the user's background back, then close. Nothing
     /// on the way waits for the user; a failure goes to standard error and to the next
@@ -182,6 +186,8 @@ private:
     void showDesktopSize();
     void showSavedContent();
     std::string helpFilePath() const;
+    void showHelpWindow(const std::string& path);
+    void linkRefused(const std::string& address);
 
     AppContext& m_context;
     Platform& m_platform;
@@ -255,7 +261,8 @@ private:
     std::vector<QAction*> m_commandItems;  // the nine command items, menu order
     std::vector<QAction*> m_languageItems;
 
-    TfAbout* m_about = nullptr;  // a child of the window, once built
+    TfAbout* m_about = nullptr;          // a child of the window, once built
+    HelpWindow* m_helpWindow = nullptr;  // the guide, where no program opens it
 };
 
 }  // namespace velluma

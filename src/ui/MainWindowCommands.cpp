@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
@@ -22,6 +23,7 @@
 #include "platform/Platform.h"
 #include "ui/About.h"
 #include "ui/ErrorReport.h"
+#include "ui/HelpWindow.h"
 #include "ui/ImageListPage.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowPage.h"
@@ -176,8 +178,41 @@ std::string TfMain::helpFilePath() const {
 }
 
 void TfMain::OpenHelpFile() {
-    if (m_platform.shell->open(helpFilePath(), ShowMode::Show) == kShellFileNotFound)
+    const std::string path = helpFilePath();
+    const QPointer<TfMain> self(this);
+    const int result = m_platform.shell->open(path, ShowMode::Show, [self, path] {
+        if (self) self->guard([&] { self->showHelpWindow(path); });
+    });
+    if (result == kShellFileNotFound)
         m_platform.messageBoxes->show("Help file not found", "Tivora 2.00", MessageIcon::Error);
+    else if (!shellOpened(result))
+        showHelpWindow(path);
+}
+
+// A desktop without a browser still shows the guide: in a window of our own.
+void TfMain::showHelpWindow(const std::string& path) {
+    if (!m_helpWindow) {
+        m_helpWindow = new HelpWindow(this);
+        m_helpWindow->browser()->onWebLink = [this](const std::string& address) {
+            guard([&] { openLink(address); });
+        };
+    }
+    if (!m_helpWindow->showGuide(path))
+        m_platform.messageBoxes->show("Help file not found", "Tivora 2.00", MessageIcon::Error);
+}
+
+void TfMain::openLink(const std::string& address) {
+    if (address.empty()) return;  // no address in links.ini: nothing to name either
+    const QPointer<TfMain> self(this);
+    const int result = m_platform.shell->open(address, ShowMode::Normal, [self, address] {
+        if (self) self->guard([&] { self->linkRefused(address); });
+    });
+    if (!shellOpened(result)) linkRefused(address);
+}
+
+void TfMain::linkRefused(const std::string& address) {
+    m_platform.messageBoxes->show(m_language.text("MESSAGES", "nolink") + "\n" + address, "Velluma",
+                                  MessageIcon::Warning);
 }
 
 void TfMain::OpenDisplaySettings() {
@@ -439,7 +474,7 @@ void TfMain::OtherItemClick(QAction* item) {
             aboutWindow()->exec();
             break;
         case 200:
-            m_platform.shell->open(m_settings.Links[0], ShowMode::Normal);
+            openLink(m_settings.Links[0]);
             break;
         case 300:
             OpenHelpFile();

@@ -609,11 +609,11 @@ void ThemeLibraryPage::padvbReportClick() {
 }
 
 void ThemeLibraryPage::pilbDownloadClick() {
-    m_window.platform().shell->open(m_window.settings().Links[2], ShowMode::Normal);
+    m_window.openLink(m_window.settings().Links[2]);
 }
 
 void ThemeLibraryPage::padvbDownloadClick() {
-    m_window.platform().shell->open(m_window.settings().Links[1], ShowMode::Normal);
+    m_window.openLink(m_window.settings().Links[1]);
 }
 
 // --- List events -----------------------------------------------------------------------

@@ -21,8 +21,8 @@ MessageAnswer RecordingMessageBoxes::show(const std::string& text, const std::st
     return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
 }
 
-int RecordingShell::open(const std::string& target, ShowMode mode) {
-    opened.push_back({target, mode});
+int RecordingShell::open(const std::string& target, ShowMode mode, OpenFailed failedLater) {
+    opened.push_back({target, mode, std::move(failedLater)});
     return openResult;
 }
 

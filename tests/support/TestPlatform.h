@@ -48,6 +48,7 @@ public:
     struct Opened {
         std::string target;
         ShowMode mode;
+        OpenFailed failedLater;  // a test runs it to stand for the opener giving up
     };
     std::vector<Opened> opened;
     int displaySettingsOpened = 0;
@@ -55,7 +56,7 @@ public:
     std::string displaySettingsError;  // thrown by openDisplaySettings when not empty
     std::string startupFolder;
 
-    int open(const std::string& target, ShowMode mode) override;
+    int open(const std::string& target, ShowMode mode, OpenFailed failedLater = {}) override;
     void openDisplaySettings() override;
     void createShortcut(const std::string& target, const std::string& arguments,
                         const std::string& workingFolder, const std::string& linkPath) override;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -81,6 +82,56 @@ TEST_F(MainWindowTest, HelpButtonKeepsThePageAndReportsAMissingFile) {
     EXPECT_EQ(boxes().shown[0].text, "Help file not found");
     EXPECT_EQ(boxes().shown[0].caption, "Tivora 2.00");
     EXPECT_EQ(boxes().shown[0].icon, MessageIcon::Error);
+}
+
+// The guide shown by ourselves, found among the top-level windows.
+QTextBrowser* guideOnScreen() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        for (auto* browser : w->findChildren<QTextBrowser*>())
+            if (browser->isVisible()) return browser;
+    return nullptr;
+}
+
+// A desktop without a browser: the guide shows in a window of our own, and a web link
+// that nothing opens is named in a message.
+TEST_F(MainWindowTest, GuideAndLinksThatNoProgramOpens) {
+    folder.write("Languages/alpha.lng",
+                 std::string(test::kAlpha) + "[MESSAGES]\r\nnolink=Nothing opens:\r\n");
+    window = std::make_unique<TfMain>(*context);
+    folder.write("help.html",
+                 "<html><head><title>Guide A</title></head><body><h1>Welcome</h1>"
+                 "<p><a href=\"https://www.velluma.example/more\">more</a></p></body></html>");
+    settings.Links[0] = "https://www.velluma.example/";
+    window->show();
+    shell().openResult = 31;  // no program for it
+    child<QToolButton>("b1")->click();
+    QTextBrowser* guide = guideOnScreen();
+    ASSERT_NE(guide, nullptr);
+    EXPECT_TRUE(guide->toPlainText().contains(QStringLiteral("Welcome")));
+    EXPECT_EQ(guide->window()->windowTitle(), QStringLiteral("Guide A"));
+    EXPECT_TRUE(boxes().shown.empty());
+
+    menuItem(200)->trigger();
+    ASSERT_EQ(boxes().shown.size(), 1u);
+    EXPECT_EQ(boxes().shown[0].text, "Nothing opens:\nhttps://www.velluma.example/");
+    EXPECT_EQ(boxes().shown[0].caption, "Velluma");
+
+    // A web link in the guide goes to the desktop's browser.
+    shell().openResult = kShellSuccess;
+    guide->setSource(QUrl(QStringLiteral("https://www.velluma.example/more")));
+    EXPECT_EQ(shell().opened.back().target, "https://www.velluma.example/more");
+    EXPECT_TRUE(guide->toPlainText().contains(QStringLiteral("Welcome")));
+    guide->window()->close();
+
+    // The desktop's opener starts, then finds no program.
+    child<QToolButton>("b1")->click();
+    EXPECT_EQ(guideOnScreen(), nullptr);
+    shell().opened.back().failedLater();
+    ASSERT_NE(guideOnScreen(), nullptr);
+    menuItem(200)->trigger();
+    EXPECT_EQ(boxes().shown.size(), 1u);
+    shell().opened.back().failedLater();
+    EXPECT_EQ(boxes().shown.size(), 2u);
 }
 
 TEST_F(MainWindowTest, ResizeSetsProportionalWidths) {

@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -17,9 +18,23 @@ namespace {
 
 constexpr int kShellNoAssociation = 31;  // SE_ERR_NOASSOC
 
+// xdg-open gives up at once when nothing opens its target. A program it keeps in the
+// foreground (a browser on a bare X server) holds it running, and whatever that program
+// returns much later says nothing about the open.
+constexpr qint64 kOpenerVerdictMs = 10000;
+
+// "https://...", "mailto:..."; our files are absolute paths, and "C:" is no scheme.
 bool looksLikeAddress(const std::string& target) {
-    auto colon = target.find("://");
-    return colon != std::string::npos && colon > 1;  // "C:" is not a scheme
+    if (target.empty() || target.front() == '/') return false;
+    const auto colon = target.find(':');
+    if (colon == std::string::npos || colon < 2) return false;
+    for (std::size_t i = 0; i < colon; ++i) {
+        const char c = target[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+        if (!letter && !(i > 0 && other)) return false;
+    }
+    return true;
 }
 
 // Quoting of an Exec argument: double quotes around, with `"`, `` ` ``, `$` and `\` escaped;
@@ -56,16 +71,70 @@ std::string entryValue(const std::string& value) {
 
 }  // namespace
 
-int DesktopShell::open(const std::string& target, ShowMode) {
+// The xdg-open runs of this shell, watched for the verdict on their target.
+class DesktopShell::Openers {
+public:
+    ~Openers() {
+        for (QProcess* process : m_owner.findChildren<QProcess*>()) {
+            process->disconnect();
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();  // a program it started goes on by itself
+                process->waitForFinished(1000);
+            }
+        }
+    }
+
+    void start(const QString& opener, const QString& argument, OpenFailed failedLater) {
+        auto* process = new QProcess(&m_owner);
+        process->setProgram(opener);
+        process->setArguments({argument});
+        process->setStandardInputFile(QProcess::nullDevice());
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QElapsedTimer started;
+        started.start();
+        auto done = [process, started, failedLater = std::move(failedLater)](bool failed) {
+            process->disconnect();
+            process->deleteLater();
+            if (failed && failedLater && started.elapsed() < kOpenerVerdictMs) failedLater();
+        };
+        QObject::connect(process, &QProcess::finished,
+                         [done](int code, QProcess::ExitStatus status) {
+                             done(status != QProcess::NormalExit || code != 0);
+                         });
+        QObject::connect(process, &QProcess::errorOccurred, [done](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) done(true);
+        });
+        process->start();
+    }
+
+private:
+    QObject m_owner;
+};
+
+DesktopShell::DesktopShell(DesktopKind desktop)
+    : m_desktop(desktop), m_openers(std::make_unique<Openers>()) {}
+
+DesktopShell::~DesktopShell() = default;
+
+int DesktopShell::open(const std::string& target, ShowMode, OpenFailed failedLater) {
     QUrl url;
+    QString argument;
     if (looksLikeAddress(target)) {
         url = QUrl(QString::fromStdString(target));
+        argument = url.toString(QUrl::FullyEncoded);
     } else {
         const QString path = QString::fromStdString(target);
         if (!QFileInfo::exists(path)) return kShellFileNotFound;
         url = QUrl::fromLocalFile(path);
+        argument = QFileInfo(path).absoluteFilePath();
     }
-    return QDesktopServices::openUrl(url) ? kShellSuccess : kShellNoAssociation;
+    // xdg-open tells when no program takes the target; Qt's own launch of it does not.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty())
+        return QDesktopServices::openUrl(url) ? kShellSuccess : kShellNoAssociation;
+    m_openers->start(opener, argument, std::move(failedLater));
+    return kShellSuccess;
 }
 
 void DesktopShell::openDisplaySettings() {
