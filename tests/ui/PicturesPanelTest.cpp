@@ -231,9 +231,15 @@ TEST_F(PicturesPanelTest, AddingStopsAtTheFirstUnreadablePictureAndNamesIt) {
         EXPECT_EQ(fileLines("a.lst"), (std::vector<std::string>{line(first)}));
         EXPECT_EQ(lists().row(listRow("a.lst")).count, "1");
         EXPECT_EQ(captions(), (std::vector<std::string>{first}));
-        EXPECT_EQ(panel(0), QString::fromUtf8(c.message));
+        EXPECT_EQ(panel(0).toStdString(), c.message);
         EXPECT_TRUE(boxes().shown.empty());
     }
+    // A message longer than the status line can still be read whole in its tip.
+    const std::string name(80, 'n');
+    drop({folder.file("pics/" + name + ".jpg")});
+    auto* status = child<QLabel>("StatusPanel0");
+    EXPECT_EQ(status->text().toStdString(), "Refused: " + name + ".jpg (cannot open)");
+    EXPECT_EQ(status->toolTip(), status->text());
 }
 
 TEST_F(PicturesPanelTest, AddingWithoutAListCreatesOneAndWithoutASelectionSaysSo) {

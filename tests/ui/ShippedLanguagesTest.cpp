@@ -275,29 +275,31 @@ TEST_P(ShippedLanguageTest, EveryTextComesFromTheLanguageFile) {
     ASSERT_NE(quality, nullptr);
     ASSERT_EQ(quality->count(), 6);
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(quality->itemText(i),
-                  file("PAGE_EDITOR", ("cbitem" + std::to_string(i)).c_str()));
+        EXPECT_EQ(quality->itemText(i).toStdString(),
+                  file("PAGE_EDITOR", ("cbitem" + std::to_string(i)).c_str()).toStdString());
 
     TfAbout* about = window->aboutWindow();
-    EXPECT_EQ(about->findChild<QLabel*>(QStringLiteral("LMDLabel4"))->text(),
-              file("ABOUT_WINDOW", "s3"));
-    EXPECT_EQ(about->findChild<QLabel*>(QStringLiteral("LMDLabel8"))->text(),
-              file("ABOUT_WINDOW", "s4"));
+    EXPECT_EQ(about->findChild<QLabel*>(QStringLiteral("LMDLabel4"))->text().toStdString(),
+              file("ABOUT_WINDOW", "s3").toStdString());
+    EXPECT_EQ(about->findChild<QLabel*>(QStringLiteral("LMDLabel8"))->text().toStdString(),
+              file("ABOUT_WINDOW", "s4").toStdString());
 
     // The pictures panel's messages: no list chosen, and a picture refused.
     window->showPage(1);
     auto* lists = window->listPage()->lvILists();
     lists->clearSelection();
     child<QToolButton>("pilbIFAdd")->click();
-    EXPECT_EQ(panel(0), file("PAGE_IMAGE_LISTS", "msg0"));
+    EXPECT_EQ(panel(0).toStdString(), file("PAGE_IMAGE_LISTS", "msg0").toStdString());
     window->listPage()->listLibrary().selectRow(0);
     const std::string broken = folder.write("pics/broken.jpg", "not a JPEG");
     test::NextAnswerFileDialogs& dialogs =
         static_cast<test::NextAnswerFileDialogs&>(*platform.fileDialogs);
     dialogs.nextAnswers.push_back({broken});
     child<QToolButton>("pilbIFAdd")->click();
-    EXPECT_EQ(panel(0), file("PAGE_IMAGE_LISTS", "msg2") + QStringLiteral(": broken.jpg (") +
-                            file("PAGE_IMAGE_LISTS", "msg6") + QStringLiteral(")"));
+    EXPECT_EQ(panel(0).toStdString(),
+              (file("PAGE_IMAGE_LISTS", "msg2") + QStringLiteral(": broken.jpg (") +
+               file("PAGE_IMAGE_LISTS", "msg6") + QStringLiteral(")"))
+                  .toStdString());
 
     // Nothing on any page is a text of English that this language does not share.
     if (GetParam() == "english") return;
