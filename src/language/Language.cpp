@@ -58,6 +58,7 @@ constexpr SectionKeys kTable[] = {
 // Texts added after the first language files were written. A language file made before
 // them lacks these keys; it still gets a readable (English) text instead of an empty one.
 constexpr TextKey kAddedTexts[] = {
+    {"STATUS_BAR", "unconfined", "The live desktop plays unconfined on this machine"},
     {"PAGE_IMAGE_LISTS", "msg0", "Select one image list to add pictures to."},
     {"PAGE_IMAGE_LISTS", "msg1", "That picture was no longer in the list file."},
     {"PAGE_IMAGE_LISTS", "msg2", "Not added"},

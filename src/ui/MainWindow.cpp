@@ -47,9 +47,10 @@ TfMain::TfMain(AppContext& context, QWidget* parent)
     buildFrame();
     guard([this] { FormCreate(); });
     // Said once per run where the machine cannot confine the page program.
-    PageLauncher::setNoticeHandler([this](const std::string& text) {
+    // The reason, in the system's words, goes to standard error with the notice.
+    PageLauncher::setNoticeHandler([this](const std::string&) {
         QTimer::singleShot(0, this,
-                           [this, text] { showStatusMessage(QString::fromStdString(text)); });
+                           [this] { showStatusMessage(text("STATUS_BAR", "unconfined")); });
     });
 }
 

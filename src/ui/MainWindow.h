@@ -184,6 +184,8 @@ private:
     void setStatusPanel(int index, const QString& text);
     /// plb3: the language's label and the desktop's size.
     void showDesktopSize();
+    /// Status panel 1: the current mode.
+    void showMode();
     void showSavedContent();
     std::string helpFilePath() const;
     void showHelpWindow(const std::string& path);

@@ -281,10 +281,13 @@ void TfMain::Timer1Timer() {
     if (m_hintMark == 0) UpdateStatusBar();
 }
 
+void TfMain::showMode() {
+    setStatusPanel(
+        1, m_settings.options.state == 0 ? text("STATUS_BAR", "msg8") : text("STATUS_BAR", "msg9"));
+}
+
 void TfMain::UpdateStatusBar() {
-    const Settings& s = m_settings;
-    setStatusPanel(1,
-                   s.options.state == 0 ? text("STATUS_BAR", "msg8") : text("STATUS_BAR", "msg9"));
+    showMode();
     QString panel0;
     switch (m_pageControl->currentIndex()) {
         case 0:

@@ -108,7 +108,7 @@ void TfMain::tbbONOFFPM2Click() {
 void TfMain::tbbChStateClick() {
     TOptions& o = m_settings.options;
     o.state = o.state == 0 ? 1 : 0;
-    setStatusPanel(1, o.state == 0 ? text("STATUS_BAR", "msg8") : text("STATUS_BAR", "msg9"));
+    showMode();
     updateOnOffControls();
     if (!o.Enabled) return;
     if (o.state == 0 && !m_settings.cadvTheme.empty()) {

@@ -121,7 +121,11 @@ void TfMain::ApplyLanguage() {
     for (int tag = 0; tag < 5; ++tag) m_selector[tag]->setProperty("Tag", tag);
     // 9. The About window.
     if (m_about) m_about->applyTexts(m_language);
-    if (m_hintMark == 0) UpdateStatusBar();
+    // The hint mark keeps a message in panel 0, not the old language's mode in panel 1.
+    if (m_hintMark == 0)
+        UpdateStatusBar();
+    else
+        showMode();
 }
 
 void TfMain::buildMainMenu() {

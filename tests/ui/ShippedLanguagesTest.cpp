@@ -185,6 +185,8 @@ protected:
         window = std::make_unique<TfMain>(*context);
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        // A message in the status line must not keep the old language's mode beside it.
+        window->showStatusMessage(QStringLiteral("a message"));
         switchLanguage();
     }
 
@@ -327,11 +329,20 @@ TEST_P(ShippedLanguageTest, NoTextIsCutAtTheWindowsSize) {
         const QStringList cuts = cutTexts(window.get()) + cutHints();
         EXPECT_TRUE(cuts.isEmpty()) << cuts.join(QLatin1Char('\n')).toStdString();
     });
-    // Both modes in status panel 1.
-    auto* mode = child<QLabel>("StatusPanel1");
-    for (const char* key : {"msg8", "msg9"}) {
-        mode->setText(file("STATUS_BAR", key));
-        EXPECT_EQ(labelCut(mode).toStdString(), "") << key;
+    // Both modes in status panel 1, and the messages of panel 0 that name no file.
+    const struct {
+        const char* panel;
+        const char* section;
+        const char* key;
+    } messages[] = {{"StatusPanel1", "STATUS_BAR", "msg8"},
+                    {"StatusPanel1", "STATUS_BAR", "msg9"},
+                    {"StatusPanel0", "STATUS_BAR", "unconfined"},
+                    {"StatusPanel0", "PAGE_IMAGE_LISTS", "msg0"},
+                    {"StatusPanel0", "PAGE_IMAGE_LISTS", "msg1"}};
+    for (const auto& m : messages) {
+        auto* panel = child<QLabel>(m.panel);
+        panel->setText(file(m.section, m.key));
+        EXPECT_EQ(labelCut(panel).toStdString(), "") << m.key;
     }
 
     TfAbout* about = window->aboutWindow();
