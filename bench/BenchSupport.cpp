@@ -27,7 +27,7 @@ namespace {
 
 class QuietShell final : public Shell {
 public:
-    int open(const std::string&, ShowMode) override { return kShellSuccess; }
+    int open(const std::string&, ShowMode, OpenFailed) override { return kShellSuccess; }
     void openDisplaySettings() override {}
     void createShortcut(const std::string&, const std::string&, const std::string&,
                         const std::string&) override {}
