@@ -4,6 +4,9 @@
 #   end_checks [program output file]     sums up; exits 1 (showing the output) on a failure
 #   start <seconds>                      starts $app/velluma (output to $scratch/out.log), waits
 #   finish                               ends it with SIGTERM and checks that it ended cleanly
+#   need <tool...>                       stops the script when a tool is missing
+#   fresh_copy <installed folder>        copies the program to $app in a new $scratch, with no
+#                                        settings of its own, and gives it a home of its own
 failures=0
 check() {
     local what=$1
@@ -41,4 +44,17 @@ finish() {
     local rc=$?
     pid=
     check "ends cleanly on SIGTERM (exit code $rc)" test "$rc" -eq 0
+}
+need() {
+    for tool; do
+        command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)"; exit 1; }
+    done
+}
+fresh_copy() {
+    scratch=$(mktemp -d /tmp/velluma-e2e-XXXXXX)
+    app="$scratch/Velluma"
+    cp -a "$1" "$app"
+    rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
+    export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
+    mkdir -p "$HOME"
 }

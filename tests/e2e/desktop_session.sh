@@ -6,17 +6,11 @@
 set -uo pipefail
 
 dist=${1:?usage: desktop_session.sh <installed program folder>}
-for tool in xdotool trayer; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)"; exit 1; }
-done
+source "$(dirname "$0")/checks.sh"
+need xdotool trayer
 [[ -n "${DISPLAY:-}" ]] || { echo "no X display: run under xvfb-run"; exit 1; }
 
-scratch=$(mktemp -d /tmp/velluma-e2e-XXXXXX)
-app="$scratch/Velluma"
-cp -a "$dist" "$app"
-rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
-export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
-mkdir -p "$HOME"
+fresh_copy "$dist"
 autostart="$XDG_CONFIG_HOME/autostart/Velluma.desktop"
 unset QT_QPA_PLATFORM
 
@@ -30,7 +24,6 @@ cleanup() {
 trap cleanup EXIT
 sleep 1
 
-source "$(dirname "$0")/checks.sh"
 main_window_visible() { xdotool search --onlyvisible --name '^Velluma$' >/dev/null 2>&1; }
 main_window_hidden() { ! main_window_visible; }
 copies() { pgrep -c -f "^$app/velluma( |$)" || true; }

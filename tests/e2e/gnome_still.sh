@@ -14,17 +14,12 @@ set -uo pipefail
 dist=${1:?usage: gnome_still.sh <installed program folder> <first package> <second package>}
 first=${2:?first package name}
 second=${3:?second package name}
-for tool in gnome-shell dbus-daemon dbus-run-session gsettings gdbus; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)"; exit 1; }
-done
+source "$(dirname "$0")/checks.sh"
+need gnome-shell dbus-daemon dbus-run-session gsettings gdbus
 [[ -x "$dist/velluma-page" ]] || { echo "no page program in $dist"; exit 1; }
 
-scratch=$(mktemp -d /tmp/velluma-e2e-XXXXXX)
-app="$scratch/Velluma"
-cp -a "$dist" "$app"
-rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
+fresh_copy "$dist"
 find "$app/advThemes" -maxdepth 1 -name '*.tvp' ! -name "$first" ! -name "$second" -delete
-export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
 export XDG_DATA_HOME="$scratch/home/.local/share" XDG_CACHE_HOME="$scratch/home/.cache"
 export XDG_RUNTIME_DIR="$scratch/runtime"
 mkdir -p "$HOME/Pictures" "$XDG_RUNTIME_DIR"
@@ -73,7 +68,6 @@ x_display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$scratch/s
 x_auth=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -1)
 [[ -n "$x_display" ]] && export DISPLAY="$x_display" XAUTHORITY="$x_auth"
 
-source "$(dirname "$0")/checks.sh"
 background() { gsettings get org.gnome.desktop.background "$1"; }
 tray_running() { kill -0 "$pid" 2>/dev/null; }
 no_page_program() { ! pgrep -f "^$app/velluma-page" >/dev/null; }

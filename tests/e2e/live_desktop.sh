@@ -13,20 +13,14 @@ set -uo pipefail
 dist=${1:?usage: live_desktop.sh <installed program folder> <canvas package> <flash package>}
 canvas=${2:?canvas package name}
 flash=${3:?flash package name}
-for tool in openbox xprop xwininfo xwd xmessage xdotool; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)"; exit 1; }
-done
+source "$(dirname "$0")/checks.sh"
+need openbox xprop xwininfo xwd xmessage xdotool
 [[ -n "${DISPLAY:-}" ]] || { echo "no X display: run under xvfb-run"; exit 1; }
 [[ -x "$dist/velluma-page" ]] || { echo "no page program in $dist"; exit 1; }
 
-scratch=$(mktemp -d /tmp/velluma-e2e-XXXXXX)
-app="$scratch/Velluma"
-cp -a "$dist" "$app"
-rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
+fresh_copy "$dist"
 # Two themes only, so the rotation alternates between them.
 find "$app/advThemes" -maxdepth 1 -name '*.tvp' ! -name "$canvas" ! -name "$flash" -delete
-export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
-mkdir -p "$HOME"
 unset QT_QPA_PLATFORM
 shots=${VELLUMA_E2E_SHOTS:-$scratch/shots}
 mkdir -p "$shots"
@@ -42,7 +36,6 @@ cleanup() {
 trap cleanup EXIT
 sleep 1
 
-source "$(dirname "$0")/checks.sh"
 page_pid() { pgrep -f "^$app/velluma-page" | head -1; }
 tray_running() { kill -0 "$pid" 2>/dev/null; }
 # The managed window of the given type ("DESKTOP", "NORMAL"), as listed bottom to top.

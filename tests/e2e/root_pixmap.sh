@@ -7,18 +7,14 @@ set -uo pipefail
 
 dist=${1:?usage: root_pixmap.sh <installed program folder> <velluma_root_probe>}
 probe=${2:?usage: root_pixmap.sh <installed program folder> <velluma_root_probe>}
+source "$(dirname "$0")/checks.sh"
 if [[ ! -x "$dist/velluma" ]]; then
     echo "No installed program in $dist: run 'cmake --install' for this build first." >&2
     exit 1
 fi
 [[ -n "${DISPLAY:-}" ]] || { echo "no X display: run under xvfb-run"; exit 1; }
 
-scratch=$(mktemp -d /tmp/velluma-e2e-XXXXXX)
-app="$scratch/Velluma"
-cp -a "$dist" "$app"
-rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
-export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
-mkdir -p "$HOME"
+fresh_copy "$dist"
 # No session bus: whatever desktop the machine runs is not the one on this display.
 unset QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS
 pid=
@@ -28,7 +24,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-source "$(dirname "$0")/checks.sh"
 hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
 set_option() {  # set_option <name> <dword>
     sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"

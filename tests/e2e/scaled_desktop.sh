@@ -10,16 +10,12 @@ set -uo pipefail
 
 dist=${1:?usage: scaled_desktop.sh <installed program folder> <velluma_root_probe>}
 probe=${2:?usage: scaled_desktop.sh <installed program folder> <velluma_root_probe>}
+source "$(dirname "$0")/checks.sh"
 [[ -x "$dist/velluma" ]] || { echo "No installed program in $dist: run 'cmake --install' first." >&2; exit 1; }
-command -v xrdb >/dev/null || { echo "xrdb is missing (scripts/install-deps.sh)"; exit 1; }
+need xrdb
 [[ -n "${DISPLAY:-}" ]] || { echo "no X display: run under xvfb-run"; exit 1; }
 
-scratch=$(mktemp -d /tmp/velluma-e2e-XXXXXX)
-app="$scratch/Velluma"
-cp -a "$dist" "$app"
-rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
-export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
-mkdir -p "$HOME"
+fresh_copy "$dist"
 unset QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
 pid=
 page=
@@ -30,7 +26,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-source "$(dirname "$0")/checks.sh"
 hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
 set_option() { sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"; }
 set_text() { sed -i "s|^\"$1\"=\"[^\"]*\"|\"$1\"=\"$2\"|" "$hklm"; }

@@ -6,17 +6,11 @@
 set -uo pipefail
 
 dist=${1:?usage: session_end.sh <installed program folder>}
-for tool in xdotool trayer; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)"; exit 1; }
-done
+source "$(dirname "$0")/checks.sh"
+need xdotool trayer
 [[ -n "${DISPLAY:-}" ]] || { echo "no X display: run under xvfb-run"; exit 1; }
 
-scratch=$(mktemp -d /tmp/velluma-e2e-XXXXXX)
-app="$scratch/Velluma"
-cp -a "$dist" "$app"
-rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
-export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
-mkdir -p "$HOME"
+fresh_copy "$dist"
 autostart="$XDG_CONFIG_HOME/autostart"
 hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
 pending="$app/registry/PendingReports.txt"
@@ -32,7 +26,6 @@ cleanup() {
 trap cleanup EXIT
 sleep 1
 
-source "$(dirname "$0")/checks.sh"
 set_option() {  # set_option <name> <dword>: edits the settings of the last run
     sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"
 }

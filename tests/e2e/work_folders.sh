@@ -12,19 +12,13 @@ set -uo pipefail
 dist=${1:?usage: work_folders.sh <installed program folder> <package> <package>}
 first=${2:?package name}
 second=${3:?package name}
-for tool in openbox xprop; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)"; exit 1; }
-done
+source "$(dirname "$0")/checks.sh"
+need openbox xprop
 [[ -n "${DISPLAY:-}" ]] || { echo "no X display: run under xvfb-run"; exit 1; }
 [[ -x "$dist/velluma-page" ]] || { echo "no page program in $dist"; exit 1; }
 
-scratch=$(mktemp -d /tmp/velluma-e2e-XXXXXX)
-app="$scratch/Velluma"
-cp -a "$dist" "$app"
-rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
+fresh_copy "$dist"
 find "$app/advThemes" -maxdepth 1 -name '*.tvp' ! -name "$first" ! -name "$second" -delete
-export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
-mkdir -p "$HOME"
 unset QT_QPA_PLATFORM
 
 openbox >/dev/null 2>&1 &
@@ -38,7 +32,6 @@ cleanup() {
 trap cleanup EXIT
 sleep 1
 
-source "$(dirname "$0")/checks.sh"
 work="$app/advThemes/WorkDir"
 work_folders() { find "$work" -mindepth 1 -maxdepth 1 -type d -regex '.*/[0-9]+' | sort; }
 count() { work_folders | wc -l; }
