@@ -6,6 +6,9 @@
 #include <cstdio>
 
 namespace velluma {
+
+namespace protocol = page_protocol;
+
 namespace {
 
 constexpr qsizetype kMaxLine = 64 * 1024;
@@ -18,10 +21,7 @@ CommandChannel::CommandChannel(QObject* parent)
 }
 
 void CommandChannel::send(const QString& line) {
-    QByteArray bytes = line.toUtf8();
-    bytes.replace('\n', ' ');
-    bytes.replace('\r', ' ');
-    bytes += '\n';
+    const QByteArray bytes = protocol::answerBytes(line);
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
 }
@@ -45,35 +45,31 @@ void CommandChannel::readInput() {
     }
     if (m_buffer.size() > kMaxLine) {
         m_buffer.clear();
-        send(QStringLiteral("error line too long"));
+        send(protocol::error(protocol::kLineTooLong));
     }
 }
 
 void CommandChannel::handleLine(const QString& line) {
-    if (line.isEmpty()) return;
-    if (line == QLatin1String("quit")) {
+    const protocol::Command command = protocol::parseCommand(line);
+    if (command.verb == protocol::Verb::None) return;
+    if (command.verb == protocol::Verb::Quit) {
         Q_EMIT quitRequested();
         return;
     }
-    handleCommand(line);
-}
-
-void CommandChannel::handleCommand(const QString& line) {
-    if (line.startsWith(QLatin1String("show "))) {
-        QString rest = line.mid(5);
-        qsizetype tab = rest.indexOf(QLatin1Char('\t'));
-        if (tab > 0 && tab + 1 < rest.size()) {
-            Q_EMIT showRequested(rest.left(tab), rest.mid(tab + 1));
-            return;
-        }
-        send(QStringLiteral("error show needs <work folder><TAB><start page>"));
+    const bool taken = takes(command.verb);
+    if (!taken || !command.wellFormed) {
+        send(protocol::refusal(command, taken));
         return;
     }
-    refuse(line);
+    handleCommand(command);
 }
 
-void CommandChannel::refuse(const QString& line) {
-    send(QStringLiteral("error unknown command: ") + line.section(QLatin1Char(' '), 0, 0));
+bool CommandChannel::takes(protocol::Verb verb) const {
+    return verb == protocol::Verb::Show;
+}
+
+void CommandChannel::handleCommand(const protocol::Command& command) {
+    if (command.verb == protocol::Verb::Show) Q_EMIT showRequested(command.first, command.second);
 }
 
 }  // namespace velluma

@@ -5,10 +5,12 @@
 #include <QSocketNotifier>
 #include <QString>
 
+#include "protocol/PageProtocol.h"
+
 namespace velluma {
 
-/// The line protocol with the tray program: commands on standard input, answers on standard
-/// output, one UTF-8 line each.
+/// The page program's end of the line protocol with the tray program: commands on standard
+/// input, answers on standard output.
 class CommandChannel : public QObject {
     Q_OBJECT
 public:
@@ -23,10 +25,10 @@ Q_SIGNALS:
     void quitRequested();
 
 protected:
-    /// One command line, neither empty nor "quit".
-    virtual void handleCommand(const QString& line);
-    /// Answers a command that this channel does not know.
-    static void refuse(const QString& line);
+    /// Whether this channel acts on commands of verb (quit is always taken).
+    virtual bool takes(page_protocol::Verb verb) const;
+    /// One command of a verb taken, in its form.
+    virtual void handleCommand(const page_protocol::Command& command);
 
 private:
     void readInput();

@@ -16,6 +16,7 @@
 #include "livepage/LoopbackServer.h"
 #include "livepage/PageProfile.h"
 #include "livepage/ScreenSizeScript.h"
+#include "protocol/PageProtocol.h"
 
 namespace velluma {
 namespace {
@@ -91,13 +92,13 @@ void DesktopWindow::present(const QString& folder, const QString& startPage) {
     const QFileInfo file(folder + QLatin1Char('/') + page);
     if (!QFileInfo(folder).isAbsolute() || root.isEmpty() || !file.isFile() ||
         !file.canonicalFilePath().startsWith(root + QLatin1Char('/'))) {
-        Q_EMIT failed(QStringLiteral("page not found: ") + startPage);
+        Q_EMIT failed(page_protocol::failure(page_protocol::kPageNotFound, startPage));
         return;
     }
     drop(m_pending);  // a newer request replaces one still loading
     const QString prefix = m_server.addSite(folder);
     if (prefix.isEmpty()) {
-        Q_EMIT failed(QStringLiteral("work folder not found: ") + folder);
+        Q_EMIT failed(page_protocol::failure(page_protocol::kWorkFolderNotFound, folder));
         return;
     }
 
@@ -119,7 +120,7 @@ void DesktopWindow::present(const QString& folder, const QString& startPage) {
         const QString startPage = m_pending.startPage;
         drop(m_pending);
         if (!m_current.view) hide();  // nothing to show: let the desktop's own picture through
-        Q_EMIT failed(QStringLiteral("load failed: ") + startPage);
+        Q_EMIT failed(page_protocol::failure(page_protocol::kLoadFailed, startPage));
     });
     connect(livePage, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {

@@ -16,12 +16,14 @@
 #include "livepage/PageProfile.h"
 
 namespace velluma {
+
+namespace protocol = page_protocol;
+
 namespace {
 
 constexpr int kPollMs = 100;
-constexpr int kMaxPolls = 100;   // a movie that has not loaded in ten seconds will not
-constexpr int kSettleMs = 250;   // for the first frame after the movie reports loaded
-constexpr int kMaxSide = 16384;  // what a window of the builder can be
+constexpr int kMaxPolls = 100;  // a movie that has not loaded in ten seconds will not
+constexpr int kSettleMs = 250;  // for the first frame after the movie reports loaded
 
 // 1: the movie has loaded; -1: there is no emulator to play it; 0: not yet.
 const char kReadyCheck[] = R"(
@@ -83,27 +85,24 @@ private:
 
 // --- PreviewChannel -----------------------------------------------------------------------
 
-void PreviewChannel::handleCommand(const QString& line) {
-    if (line == QLatin1String("clear")) {
-        Q_EMIT clearRequested();
-    } else if (line.startsWith(QLatin1String("movie "))) {
-        const QString rest = line.mid(6);
-        const qsizetype tab = rest.indexOf(QLatin1Char('\t'));
-        if (tab > 0)
-            Q_EMIT movieRequested(rest.left(tab), rest.mid(tab + 1));
-        else
-            CommandChannel::send(QStringLiteral("error movie needs <path><TAB><quality>"));
-    } else if (line.startsWith(QLatin1String("size "))) {
-        const QStringList parts = line.mid(5).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        bool widthOk = false, heightOk = false;
-        const QSize size(parts.value(0).toInt(&widthOk), parts.value(1).toInt(&heightOk));
-        if (parts.size() == 2 && widthOk && heightOk && size.width() >= 0 && size.height() >= 0 &&
-            size.width() <= kMaxSide && size.height() <= kMaxSide)
-            Q_EMIT sizeRequested(size);
-        else
-            CommandChannel::send(QStringLiteral("error size needs <width> <height>"));
-    } else {
-        refuse(line);
+bool PreviewChannel::takes(protocol::Verb verb) const {
+    return verb == protocol::Verb::Movie || verb == protocol::Verb::Size ||
+           verb == protocol::Verb::Clear;
+}
+
+void PreviewChannel::handleCommand(const protocol::Command& command) {
+    switch (command.verb) {
+        case protocol::Verb::Movie:
+            Q_EMIT movieRequested(command.first, command.second);
+            break;
+        case protocol::Verb::Size:
+            Q_EMIT sizeRequested(command.size);
+            break;
+        case protocol::Verb::Clear:
+            Q_EMIT clearRequested();
+            break;
+        default:
+            break;
     }
 }
 
@@ -135,7 +134,7 @@ PreviewWindow::PreviewWindow(PageProfile& profile, LoopbackServer& server, QWind
         if (!ok) {
             const QString movie = m_movie;
             clear();
-            Q_EMIT failed(QStringLiteral("load failed: ") + movie);
+            Q_EMIT failed(protocol::failure(protocol::kLoadFailed, movie));
             return;
         }
         m_polls = 0;
@@ -168,7 +167,7 @@ void PreviewWindow::play(const QString& path, const QString& quality) {
     const QFileInfo movie(path);
     if (!movie.isAbsolute() || !movie.isFile() || !movie.isReadable()) {
         clear();
-        Q_EMIT failed(QStringLiteral("movie not found: ") + path);
+        Q_EMIT failed(protocol::failure(protocol::kMovieNotFound, path));
         return;
     }
     // Only the movie's own folder is served, under a prefix no earlier movie had.
@@ -177,7 +176,7 @@ void PreviewWindow::play(const QString& path, const QString& quality) {
     if (!previous.isEmpty()) m_server.removeSite(previous);
     if (m_prefix.isEmpty()) {
         clear();
-        Q_EMIT failed(QStringLiteral("movie folder not found: ") + path);
+        Q_EMIT failed(protocol::failure(protocol::kMovieFolderNotFound, path));
         return;
     }
     ++m_generation;
@@ -203,7 +202,7 @@ void PreviewWindow::resize(const QSize& size) {
 void PreviewWindow::checkReady() {
     if (m_movie.isEmpty()) return;
     if (++m_polls > kMaxPolls) {
-        Q_EMIT failed(QStringLiteral("movie did not load: ") + m_movie);
+        Q_EMIT failed(protocol::failure(protocol::kMovieDidNotLoad, m_movie));
         return;
     }
     m_page->runJavaScript(
@@ -215,7 +214,7 @@ void PreviewWindow::checkReady() {
             if (state == 0) {
                 m_readyPoll.start();
             } else if (state < 0) {
-                Q_EMIT failed(QStringLiteral("no Flash player"));
+                Q_EMIT failed(protocol::kNoFlashPlayer);
             } else {
                 QTimer::singleShot(kSettleMs, this, [this, generation] {
                     if (generation == m_generation) Q_EMIT playing(m_movie);
@@ -233,14 +232,15 @@ int runPreview(QApplication& app, PageProfile& profile, LoopbackServer& server,
                const QString& parentId) {
     // Another program's window can only be entered on X11.
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        CommandChannel::send(QStringLiteral("error no-preview"));
+        CommandChannel::send(protocol::error(protocol::kNoPreview));
         return 1;
     }
     bool ok = false;
     const WId id = WId(parentId.toULongLong(&ok, 0));
     QWindow* parent = ok && id ? QWindow::fromWinId(id) : nullptr;
     if (!parent) {
-        CommandChannel::send(QStringLiteral("error no window ") + parentId);
+        CommandChannel::send(
+            protocol::error(QString(protocol::kNoWindow) + QLatin1Char(' ') + parentId));
         return 2;
     }
 
@@ -251,14 +251,12 @@ int runPreview(QApplication& app, PageProfile& profile, LoopbackServer& server,
     QObject::connect(&channel, &PreviewChannel::movieRequested, p, &PreviewWindow::play);
     QObject::connect(&channel, &PreviewChannel::clearRequested, p, &PreviewWindow::clear);
     QObject::connect(&channel, &PreviewChannel::sizeRequested, p, &PreviewWindow::resize);
-    QObject::connect(p, &PreviewWindow::playing, &app, [](const QString& path) {
-        CommandChannel::send(QStringLiteral("playing ") + path);
-    });
-    QObject::connect(p, &PreviewWindow::failed, &app, [](const QString& reason) {
-        CommandChannel::send(QStringLiteral("error ") + reason);
-    });
+    QObject::connect(p, &PreviewWindow::playing, &app,
+                     [](const QString& path) { CommandChannel::send(protocol::playing(path)); });
+    QObject::connect(p, &PreviewWindow::failed, &app,
+                     [](const QString& reason) { CommandChannel::send(protocol::error(reason)); });
     QObject::connect(p, &PreviewWindow::rendererCrashed, &app, [&app] {
-        CommandChannel::send(QStringLiteral("error renderer-crashed"));
+        CommandChannel::send(protocol::error(protocol::kRendererCrashed));
         app.exit(3);
     });
     const int code = app.exec();

@@ -20,8 +20,7 @@ class LoopbackServer;
 class PageProfile;
 class PreviewPage;
 
-/// The preview's commands on standard input, one UTF-8 line each:
-/// "movie <path><TAB><quality>", "size <width> <height>", "clear", "quit".
+/// The preview's commands on standard input: movie, size, clear and quit.
 class PreviewChannel : public CommandChannel {
     Q_OBJECT
 public:
@@ -33,7 +32,8 @@ Q_SIGNALS:
     void clearRequested();
 
 protected:
-    void handleCommand(const QString& line) override;
+    bool takes(page_protocol::Verb verb) const override;
+    void handleCommand(const page_protocol::Command& command) override;
 };
 
 /// The theme builder's preview: one Flash movie, fitted whole into a window of the tray

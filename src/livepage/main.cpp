@@ -26,6 +26,9 @@
 #include "livepage/X11CoverageWatcher.h"
 
 namespace velluma {
+
+namespace protocol = page_protocol;
+
 namespace {
 
 // Chromium draws in software: there may be no GPU, and a wallpaper needs none. Qt's scene graph
@@ -88,32 +91,30 @@ int runDesktop(QApplication& app, PageProfile& profile, LoopbackServer& server) 
         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
         qgetenv("XDG_SESSION_TYPE") == "wayland") {
         // Debian's layer-shell library is built for Qt 5 only: no background layer for us.
-        CommandChannel::send(QStringLiteral("error no-desktop-layer"));
+        CommandChannel::send(protocol::error(protocol::kNoDesktopLayer));
         return app.exec();
     }
 
     DesktopWindow window(profile, server);
     QObject::connect(&channel, &CommandChannel::showRequested, &window, &DesktopWindow::present);
     QObject::connect(&window, &DesktopWindow::shown, &app, [](const QString& startPage) {
-        CommandChannel::send(QStringLiteral("shown ") + startPage);
+        CommandChannel::send(protocol::shown(startPage));
     });
-    QObject::connect(&window, &DesktopWindow::failed, &app, [](const QString& reason) {
-        CommandChannel::send(QStringLiteral("error ") + reason);
-    });
+    QObject::connect(&window, &DesktopWindow::failed, &app,
+                     [](const QString& reason) { CommandChannel::send(protocol::error(reason)); });
     QObject::connect(&window, &DesktopWindow::rendererCrashed, &app, [&app] {
-        CommandChannel::send(QStringLiteral("error renderer-crashed"));
+        CommandChannel::send(protocol::error(protocol::kRendererCrashed));
         app.exit(3);
     });
 
     std::unique_ptr<X11CoverageWatcher> coverage;
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         coverage = std::make_unique<X11CoverageWatcher>();
-        QObject::connect(coverage.get(), &X11CoverageWatcher::coveredChanged, &window,
-                         [&window](bool covered) {
-                             window.setPaused(covered);
-                             CommandChannel::send(covered ? QStringLiteral("paused")
-                                                          : QStringLiteral("resumed"));
-                         });
+        QObject::connect(
+            coverage.get(), &X11CoverageWatcher::coveredChanged, &window, [&window](bool covered) {
+                window.setPaused(covered);
+                CommandChannel::send(covered ? protocol::paused() : protocol::resumed());
+            });
     }
     return app.exec();
 }
@@ -141,7 +142,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (!still && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
         qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        CommandChannel::send(QStringLiteral("error no-display"));  // Qt would abort
+        CommandChannel::send(protocol::error(protocol::kNoDisplay));  // Qt would abort
         return 1;
     }
     configureEngine();
@@ -154,7 +155,7 @@ int main(int argc, char** argv) {
     LoopbackServer server;
     if (!server.listen()) {
         std::fprintf(stderr, "velluma-page: cannot listen on 127.0.0.1\n");
-        if (!still) CommandChannel::send(QStringLiteral("error cannot listen on 127.0.0.1"));
+        if (!still) CommandChannel::send(protocol::error(protocol::kCannotListen));
         return 1;
     }
     const QString ruffle = QCoreApplication::applicationDirPath() + QStringLiteral("/ruffle");

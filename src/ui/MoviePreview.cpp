@@ -14,7 +14,12 @@
 #include <functional>
 #include <utility>
 
+#include "protocol/PageProtocol.h"
+
 namespace velluma {
+
+namespace protocol = page_protocol;
+
 namespace {
 
 // A movie that sets no background colour plays on white.
@@ -67,7 +72,7 @@ MoviePreview::~MoviePreview() {
         process->disconnect(this);
         if (process->state() == QProcess::NotRunning) continue;
         if (process == m_player) {
-            process->write("quit\n");
+            process->write(protocol::quit());
             process->closeWriteChannel();
         }
         if (!process->waitForFinished(kQuitWaitMs)) {
@@ -248,15 +253,14 @@ void MoviePreview::play() {
     m_stage->hide();  // the header shows until the movie plays
     update();
     if (!canPlay()) {
-        if (m_player) send(QStringLiteral("clear"));
+        if (m_player) send(protocol::clear());
         return;
     }
     const QString movie = QFileInfo(m_movie).absoluteFilePath();
     // A confined player reads its own movie only: another movie needs another player.
     if (m_player && !m_playerMovie.isEmpty() && m_playerMovie != movie) stopPlayer();
     startPlayer();
-    send(QStringLiteral("movie ") + movie + QLatin1Char('\t') +
-         (m_quality.isEmpty() ? QStringLiteral("High") : m_quality));
+    send(protocol::movie(movie, m_quality.isEmpty() ? QStringLiteral("High") : m_quality));
 }
 
 void MoviePreview::startPlayer() {
@@ -304,7 +308,7 @@ void MoviePreview::stopPlayer() {
         process->deleteLater();
         return;
     }
-    process->write("quit\n");
+    process->write(protocol::quit());
     process->closeWriteChannel();
     connect(process, &QProcess::finished, process, &QObject::deleteLater);
     QTimer::singleShot(kQuitWaitMs, process, [process] { process->kill(); });
@@ -322,15 +326,16 @@ void MoviePreview::playerEnded() {
 void MoviePreview::readPlayer() {
     while (m_player && m_player->canReadLine()) {
         const QString line = QString::fromUtf8(m_player->readLine()).trimmed();
-        if (line.startsWith(QLatin1String("playing "))) {
-            if (line.mid(8) != QFileInfo(m_movie).absoluteFilePath() || !canPlay()) continue;
+        const protocol::Answer answer = protocol::parseAnswer(line);
+        if (answer.kind == protocol::Kind::Playing) {
+            if (answer.subject != QFileInfo(m_movie).absoluteFilePath() || !canPlay()) continue;
             m_playing = true;
             m_stage->show();
             update();
-        } else if (line == QLatin1String("error no-preview")) {
+        } else if (answer.is(protocol::kNoPreview)) {
             m_noPreview = true;  // this display has no room for it; the header stays
             stopPlayer();
-        } else if (line.startsWith(QLatin1String("error "))) {
+        } else if (answer.kind == protocol::Kind::Error) {
             std::fprintf(stderr, "velluma-page: %s\n", qPrintable(line));
             m_playing = false;
             m_stage->hide();
@@ -345,7 +350,7 @@ void MoviePreview::placeStage() {
     m_stage->setGeometry(stage);
     if (m_player && stage.size() != m_sentSize) {
         m_sentSize = stage.size();
-        send(QStringLiteral("size %1 %2").arg(stage.width()).arg(stage.height()));
+        send(protocol::size(stage.width(), stage.height()));
     }
 }
 
@@ -368,8 +373,8 @@ bool MoviePreview::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void MoviePreview::send(const QString& line) {
-    if (m_player) m_player->write((line + QLatin1Char('\n')).toUtf8());
+void MoviePreview::send(const QByteArray& line) {
+    if (m_player) m_player->write(line);
 }
 
 }  // namespace velluma

@@ -68,7 +68,7 @@ private:
     void playerEnded();
     void placeStage();
     void followAncestors();
-    void send(const QString& line);
+    void send(const QByteArray& line);
 
     QString m_movie;
     QString m_quality;

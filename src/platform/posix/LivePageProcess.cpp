@@ -9,8 +9,11 @@
 #include "platform/Registry.h"
 #include "platform/Screen.h"
 #include "platform/WallpaperRefresh.h"
+#include "protocol/PageProtocol.h"
 
 namespace velluma {
+
+namespace protocol = page_protocol;
 
 namespace {
 constexpr int kQuitWaitMs = 2000;
@@ -29,7 +32,7 @@ bool isInside(const std::string& path, const std::string& folder) {
 // Ends a page program: asked first, then killed.
 void stop(QProcess& process) {
     if (process.state() == QProcess::NotRunning) return;
-    process.write("quit\n");
+    process.write(protocol::quit());
     process.closeWriteChannel();
     if (!process.waitForFinished(kQuitWaitMs)) {
         process.kill();
@@ -81,7 +84,7 @@ void LivePageProcess::show(const std::string& workFolder, const std::string& sta
 }
 
 void LivePageProcess::ask(const Request& request) {
-    m_process->write(qs("show " + request.folder + "\t" + request.page + "\n").toUtf8());
+    m_process->write(protocol::show(qs(request.folder), qs(request.page)));
     m_asked = request;
 }
 
@@ -102,9 +105,10 @@ std::vector<std::string> LivePageProcess::foldersInUse() const {
 
 // The answer to the request asked: "shown <page>" or "error <why>: <page or folder>".
 void LivePageProcess::settle(const QString& line) {
-    const bool shown = line.startsWith(QStringLiteral("shown "));
-    if (!m_asked || (!shown && !line.startsWith(QStringLiteral("error ")))) return;
-    const QString subject = shown ? line.mid(6) : line.section(QStringLiteral(": "), 1);
+    const protocol::Answer answer = protocol::parseAnswer(line);
+    const bool shown = answer.kind == protocol::Kind::Shown;
+    if (!m_asked || (!shown && answer.kind != protocol::Kind::Error)) return;
+    const QString& subject = answer.subject;
     if (subject != qs(m_asked->page).trimmed() && subject != qs(m_asked->folder)) return;
     if (shown) m_onScreen = m_asked->folder;
     m_asked.reset();
@@ -155,7 +159,8 @@ void LivePageProcess::readLines() {
 }
 
 void LivePageProcess::handleLine(const QString& line) {
-    if (line == QStringLiteral("error no-desktop-layer")) {
+    const protocol::Answer answer = protocol::parseAnswer(line);
+    if (answer.is(protocol::kNoDesktopLayer)) {
         // Said once; from now on pages show as stills.
         m_noDesktopLayer = true;
         reportOnce(
@@ -163,7 +168,7 @@ void LivePageProcess::handleLine(const QString& line) {
             "picture of the theme as the wallpaper instead.");
         retire();
         if (!m_startPage.empty()) showStill();
-    } else if (line.startsWith(QStringLiteral("error "))) {
+    } else if (answer.kind == protocol::Kind::Error) {
         std::fprintf(stderr, "velluma-page: %s\n", qPrintable(line));
     }
 }
