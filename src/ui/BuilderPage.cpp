@@ -32,8 +32,8 @@
 #include "themes/ThemePackage.h"
 #include "ui/ClampingSpinBox.h"
 #include "ui/Icons.h"
-#include "ui/MainWindow.h"
 #include "ui/MoviePreview.h"
+#include "ui/PageHost.h"
 
 namespace velluma {
 namespace {
@@ -143,7 +143,7 @@ private:
 
 }  // namespace
 
-BuilderPage::BuilderPage(TfMain& window, QWidget* sheet) : MainWindowPage(window, sheet) {
+BuilderPage::BuilderPage(PageHost& host, QWidget* sheet) : MainWindowPage(host, sheet) {
     build();
 }
 
@@ -186,7 +186,8 @@ void BuilderPage::build() {
     m_cebgcolor->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("#?[0-9A-Fa-f]{0,6}")), m_cebgcolor));
     m_cebgcolor->setMaxLength(7);
-    auto* swatchAction = m_cebgcolor->addAction(swatch(m_colour), QLineEdit::LeadingPosition);
+    QAction* swatchAction = m_cebgcolorSwatch =
+        m_cebgcolor->addAction(swatch(m_colour), QLineEdit::LeadingPosition);
     swatchAction->setObjectName(QStringLiteral("cebgcolorSwatch"));
     m_lbbgimg = label("lbbgimg", 4, 136, 221);
     fileField(m_fobgimg, m_fobgimgButton, "fobgimg", 4, 152, 221, 21);
@@ -210,7 +211,7 @@ void BuilderPage::build() {
     frameLayout->setContentsMargins(0, 0, 0, 0);  // the frame's line keeps it off the border
     m_flash = new MoviePreview(m_panel7);
     m_flash->setPageProgram(
-        QFile::decodeName(QByteArray::fromStdString(m_window.themes().programFolder)) +
+        QFile::decodeName(QByteArray::fromStdString(m_host.themes().programFolder)) +
         QStringLiteral("/velluma-page"));
     frameLayout->addWidget(m_flash);
     m_panel6->installEventFilter(this);
@@ -272,7 +273,7 @@ void BuilderPage::build() {
     QWidget::setTabOrder(m_cbquality, m_RxSpinEdit2);
     QWidget::setTabOrder(m_RxSpinEdit2, m_bcreate);
 
-    TfMain& w = m_window;
+    PageHost& w = m_host;
     connect(m_foeffile, &QLineEdit::textChanged, this,
             [this, &w] { w.guard([this] { foeffileChange(); }); });
     connect(m_edname, &QLineEdit::textChanged, this,
@@ -310,7 +311,7 @@ void BuilderPage::formCreate() {
 }
 
 void BuilderPage::applyLanguage() {
-    auto t = [this](const char* key) { return m_window.text("PAGE_EDITOR", key); };
+    auto t = [this](const char* key) { return m_host.text("PAGE_EDITOR", key); };
     m_lbffile->setText(t("caption0"));
     m_lbbgcolor->setText(t("caption1"));
     m_lbquality->setText(t("caption3"));
@@ -332,7 +333,7 @@ void BuilderPage::applyLanguage() {
     m_lbnote->setText(t("caption11"));
     m_lbbgimg->setText(t("caption12"));
     m_foeffile->setProperty(
-        "filter", m_window.text("PAGE_QUILLORY", "filter1") + QStringLiteral(" (*.swf)|*.swf"));
+        "filter", m_host.text("PAGE_QUILLORY", "filter1") + QStringLiteral(" (*.swf)|*.swf"));
     m_fobgimg->setProperty("filter", QStringLiteral("JPG (JFIF JPEG)|*.jpg;*.jpeg"));
     for (QToolButton* b : {m_foeffileButton, m_fobgimgButton, m_cebgcolorButton})
         b->setToolTip(b == m_cebgcolorButton  ? t("caption1")
@@ -346,7 +347,7 @@ void BuilderPage::applyLanguage() {
 }
 
 QString BuilderPage::statusText() const {
-    return m_window.text("BUTTONLIST_CAPTIONS", "hint3");
+    return m_host.text("BUTTONLIST_CAPTIONS", "hint3");
 }
 
 // --- Handlers -------------------------------------------------------------------------
@@ -449,7 +450,7 @@ void BuilderPage::bcreateClick() {
         return refuse("The movie and the picture have the same file name \"" + movieName +
                       "\". Please rename one of them.");
 
-    ThemeContext& themes = m_window.themes();
+    ThemeContext& themes = m_host.themes();
     const std::string programFolder = themes.programFolder;
     const NumberedFolder staging =
         CreateNumberedFolder(programFolder + "/advThemes/WorkDir", themes.clock.tickCount() - 100u);
@@ -475,7 +476,7 @@ void BuilderPage::bcreateClick() {
     inputs.areaHeight = m_panel6->height();
     WriteStyleSheet(programFolder, stagingName, inputs);
     WriteResolScript(programFolder, stagingName);
-    WriteIndexPage(programFolder, stagingName, inputs, m_window.agent().GetResolution());
+    WriteIndexPage(programFolder, stagingName, inputs, m_host.agent().GetResolution());
 
     const std::string package = themes.themeFolder() + "/" + name + ".tvp";
     {
@@ -488,13 +489,13 @@ void BuilderPage::bcreateClick() {
     }
 
     // A package rebuilt under its old name already has its row.
-    if (ThemeList* list = m_window.themeList(); list && list->findRows(package).empty())
-        AddThemePackage(themes, *list, m_window.settings().cadvTheme, package);
+    if (ThemeList* list = m_host.themeList(); list && list->findRows(package).empty())
+        AddThemePackage(themes, *list, m_host.settings().cadvTheme, package);
     m_foeffile->clear();
     m_edname->clear();
     updateCreateEnabled();
-    m_window.settings().cadvTheme = package;
-    m_window.pressSelector(0);
+    m_host.settings().cadvTheme = package;
+    m_host.pressSelector(0);
 }
 
 // --- Helpers --------------------------------------------------------------------------
@@ -503,7 +504,7 @@ bool BuilderPage::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove && (watched == m_panel6 || watched == m_panel7)) {
         const auto* move = static_cast<QMouseEvent*>(event);
         const QPoint at = move->position().toPoint();
-        m_window.guard(
+        m_host.guard(
             [&] { Panel7MouseMove(watched == m_panel7, at.x(), at.y(), move->buttons()); });
         return true;  // handled here: passed on to the area, it would move the frame twice
     }
@@ -511,9 +512,9 @@ bool BuilderPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void BuilderPage::browseMovie() {
-    FileDialogs* dialogs = m_window.platform().fileDialogs.get();
+    FileDialogs* dialogs = m_host.platform().fileDialogs.get();
     if (!dialogs) return;
-    const QString filter = m_window.text("PAGE_QUILLORY", "filter1") + QStringLiteral(" (*.swf)");
+    const QString filter = m_host.text("PAGE_QUILLORY", "filter1") + QStringLiteral(" (*.swf)");
     const QString current = m_foeffile->text();
     const auto chosen = dialogs->getOpenFileNames(
         m_lbffile->text().toStdString(), filter.toStdString(),
@@ -522,7 +523,7 @@ void BuilderPage::browseMovie() {
 }
 
 void BuilderPage::browsePicture() {
-    FileDialogs* dialogs = m_window.platform().fileDialogs.get();
+    FileDialogs* dialogs = m_host.platform().fileDialogs.get();
     if (!dialogs) return;
     const QString current = m_fobgimg->text();
     const auto chosen = dialogs->getOpenFileNames(
@@ -532,7 +533,7 @@ void BuilderPage::browsePicture() {
 }
 
 void BuilderPage::chooseColour() {
-    ColourDialog* dialog = m_window.platform().colourDialog.get();
+    ColourDialog* dialog = m_host.platform().colourDialog.get();
     if (!dialog) return;
     if (const auto chosen = dialog->chooseColour(m_lbbgcolor->text().toStdString(), m_colour))
         m_cebgcolor->setText(colourText(*chosen));
@@ -545,8 +546,7 @@ void BuilderPage::setColour(Rgb colour) {
         const QSignalBlocker block(m_cebgcolor);
         m_cebgcolor->setText(text);
     }
-    if (QAction* sw = m_cebgcolor->findChild<QAction*>(QStringLiteral("cebgcolorSwatch")))
-        sw->setIcon(swatch(colour));
+    if (m_cebgcolorSwatch) m_cebgcolorSwatch->setIcon(swatch(colour));
     paintBackground(m_panel6, colour);
     const Rgb inverse{static_cast<std::uint8_t>(~colour.red),
                       static_cast<std::uint8_t>(~colour.green),
@@ -569,11 +569,11 @@ void BuilderPage::keepFrameInside() {
 }
 
 void BuilderPage::updateAlign() {
-    const ScreenSize desktop = m_window.agent().GetResolution();
+    const ScreenSize desktop = m_host.agent().GetResolution();
     const auto scaled = [](int extent, int edge, int area) {
         return area > 0 ? roundEven(static_cast<double>(extent) * edge / area) : 0;
     };
-    m_lbalign->setText(m_window.text("PAGE_EDITOR", "caption2") + QStringLiteral(": X=") +
+    m_lbalign->setText(m_host.text("PAGE_EDITOR", "caption2") + QStringLiteral(": X=") +
                        QString::number(scaled(desktop.width, m_panel7->x(), m_panel6->width())) +
                        QStringLiteral("  Y=") +
                        QString::number(scaled(desktop.height, m_panel7->y(), m_panel6->height())));
@@ -585,8 +585,7 @@ void BuilderPage::updateCreateEnabled() {
 }
 
 void BuilderPage::refuse(const std::string& message) {
-    m_window.platform().messageBoxes->show(message, kCaption, MessageIcon::Error,
-                                           MessageButtons::Ok);
+    m_host.platform().messageBoxes->show(message, kCaption, MessageIcon::Error, MessageButtons::Ok);
 }
 
 }  // namespace velluma

@@ -6,6 +6,7 @@
 #include "platform/ColourDialog.h"
 #include "ui/MainWindowPage.h"
 
+class QAction;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -25,7 +26,7 @@ class MoviePreview;
 class BuilderPage final : public MainWindowPage {
     Q_OBJECT
 public:
-    BuilderPage(TfMain& window, QWidget* sheet);
+    BuilderPage(PageHost& host, QWidget* sheet);
 
     void formCreate() override;
     void applyLanguage() override;
@@ -66,6 +67,7 @@ private:
     QToolButton* m_foeffileButton = nullptr;
     QLabel* m_lbbgcolor = nullptr;
     QLineEdit* m_cebgcolor = nullptr;
+    QAction* m_cebgcolorSwatch = nullptr;  // the colour shown at the field's start
     QToolButton* m_cebgcolorButton = nullptr;
     QLabel* m_lbbgimg = nullptr;
     QLineEdit* m_fobgimg = nullptr;

@@ -31,7 +31,7 @@
 #include "imagelists/PictureView.h"
 #include "platform/Platform.h"
 #include "ui/Icons.h"
-#include "ui/MainWindow.h"
+#include "ui/PageHost.h"
 #include "ui/PicturesPanel.h"
 #include "ui/SearchAndAddThread.h"
 #include "ui/Widgets.h"
@@ -82,17 +82,6 @@ void showRow(QTreeWidgetItem& item, const ListRow& row) {
     item.setText(0, QFile::decodeName(row.caption.c_str()));
     item.setText(1, QString::fromStdString(row.count));
     item.setText(2, QFile::decodeName(row.path.c_str()));
-}
-
-void setHint(QWidget* control, const QString& hint) {
-    control->setProperty("hint", hint);
-    control->setToolTip(hint);
-}
-
-// Menus would take "&" as an access-key marker; the captions must stay as written.
-QString menuText(const QString& text) {
-    QString escaped = text;
-    return escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 // One row of lvILists; it orders itself by the view's sort column (lvIListsCompare).
@@ -200,10 +189,8 @@ private:
     QPointer<ImageListPage> m_page;
 };
 
-ImageListPage::ImageListPage(TfMain& window, QWidget* sheet)
-    : MainWindowPage(window, sheet), m_context{window.settings(), [this] {
-                                                   m_window.showPicture({});
-                                               }} {
+ImageListPage::ImageListPage(PageHost& host, QWidget* sheet)
+    : MainWindowPage(host, sheet), m_context{host.settings(), [this] { m_host.showPicture({}); }} {
     buildToolBar();
     m_barLabel = makeBarLabel(sheet, "lbListBarCaption");
     m_lvILists = makeReportView(sheet, "lvILists", kColumns);
@@ -233,7 +220,9 @@ ImageListPage::ImageListPage(TfMain& window, QWidget* sheet)
     m_p23articlelabel = makeArticleLabel(m_lowerHalf, "p23articlelabel");
     lower->addWidget(m_p23articlelabel);
     lower->addStretch(1);
-    new PicturesPanel(window, m_lowerHalf, m_p23articlelabel);  // takes the half over
+    // Takes the half over.
+    m_pictures = new PicturesPanel(host, m_lowerHalf, m_p23articlelabel, m_lvILists,
+                                   [this] { m_pilbCreate->click(); });
 
     layout()->addWidget(m_toolBar);
     layout()->addWidget(m_barLabel);
@@ -247,7 +236,7 @@ ImageListPage::ImageListPage(TfMain& window, QWidget* sheet)
                 selectionChanged(selected, deselected);
             });
     connect(m_lvILists->header(), &QHeaderView::sectionClicked, this,
-            [this](int column) { m_window.guard([&] { lvIListsColumnClick(column); }); });
+            [this](int column) { m_host.guard([&] { lvIListsColumnClick(column); }); });
     connect(m_lvILists, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         m_pilILPM->popup(m_lvILists->viewport()->mapToGlobal(at));
     });
@@ -269,7 +258,7 @@ QToolButton* ImageListPage::addButton(const char* name, int glyph, int width) {
     // The lists keep the keyboard focus, so the commands still see their selection.
     button->setFocusPolicy(Qt::NoFocus);
     m_toolBar->addWidget(button);
-    m_window.watchHover(button);
+    m_host.watchHover(button);
     return button;
 }
 
@@ -296,7 +285,7 @@ void ImageListPage::buildToolBar() {
 
     auto bind = [this](QToolButton* button, void (ImageListPage::*handler)()) {
         connect(button, &QToolButton::clicked, this,
-                [this, handler] { m_window.guard([&] { (this->*handler)(); }); });
+                [this, handler] { m_host.guard([&] { (this->*handler)(); }); });
     };
     bind(m_pilbApplay, &ImageListPage::pilbApplayClick);
     bind(m_pilbCreate, &ImageListPage::pilbCreateClick);
@@ -311,7 +300,7 @@ void ImageListPage::buildMenus() {
         QAction* action = menu->addAction(QString());
         action->setObjectName(QString::fromLatin1(name));
         connect(action, &QAction::triggered, this,
-                [this, handler] { m_window.guard([&] { (this->*handler)(); }); });
+                [this, handler] { m_host.guard([&] { (this->*handler)(); }); });
         return action;
     };
     m_pilILPM = new QMenu(m_lvILists);
@@ -330,12 +319,12 @@ void ImageListPage::buildMenus() {
 
 void ImageListPage::formCreate() {
     // The saved sort order first, so that the fill below ends sorted by it.
-    m_sort = ListSortState::fromSortType(m_window.settings().options.lvIListsSortType);
-    m_window.settings().options.lvIListsSortType = m_sort.sortType();
+    m_sort = ListSortState::fromSortType(m_host.settings().options.lvIListsSortType);
+    m_host.settings().options.lvIListsSortType = m_sort.sortType();
     showSortImages();
     // A list that cannot be read is reported; the rest of the start-up goes on.
-    m_window.guard([this] { LoadListLibrary(m_context, *m_rows); });
-    m_window.guard([this] {
+    m_host.guard([this] { LoadListLibrary(m_context, *m_rows); });
+    m_host.guard([this] {
         const int current = m_rows->firstSelected();
         if (current >= 0)
             lvIListsSelectItem(current, true);
@@ -346,11 +335,11 @@ void ImageListPage::formCreate() {
 }
 
 void ImageListPage::applyLanguage() {
-    auto t = [this](const char* key) { return m_window.text("PAGE_IMAGE_LISTS", key); };
-    m_barLabel->setText(QStringLiteral("  ") + m_window.text("BUTTONS_CAPTIONS", "bc2"));
-    m_p22articlelabel->setText(QStringLiteral(":: ") + m_window.text("PAGES_ARTICLES", "p5") +
+    auto t = [this](const char* key) { return m_host.text("PAGE_IMAGE_LISTS", key); };
+    m_barLabel->setText(QStringLiteral("  ") + m_host.text("BUTTONS_CAPTIONS", "bc2"));
+    m_p22articlelabel->setText(QStringLiteral(":: ") + m_host.text("PAGES_ARTICLES", "p5") +
                                QStringLiteral(" ::"));
-    m_p23articlelabel->setText(QStringLiteral(":: ") + m_window.text("PAGES_ARTICLES", "p6") +
+    m_p23articlelabel->setText(QStringLiteral(":: ") + m_host.text("PAGES_ARTICLES", "p6") +
                                QStringLiteral("::"));
     for (int c = 0; c < kColumns; ++c) {
         const std::string key = "lvilistscolumn" + std::to_string(c);
@@ -361,13 +350,14 @@ void ImageListPage::applyLanguage() {
     setHint(m_pilbAdd, t("barbtn1"));
     setHint(m_pilbDelete, t("barbtn3"));
     setHint(m_pilbDownload, t("barbtn6"));
-    m_pilILPM1->setText(menuText(t("barbtn4")));
-    m_pilILPM2->setText(menuText(t("barbtn1")));
-    m_pilILPM3->setText(menuText(t("barbtn2")));
-    m_pilILPM4->setText(menuText(t("barbtn3")));
-    m_pilbRemPM1->setText(menuText(t("bRemovePM0")));
-    m_pilbRemPM2->setText(menuText(t("bRemovePM1")));
+    m_pilILPM1->setText(literalMenuText(t("barbtn4")));
+    m_pilILPM2->setText(literalMenuText(t("barbtn1")));
+    m_pilILPM3->setText(literalMenuText(t("barbtn2")));
+    m_pilILPM4->setText(literalMenuText(t("barbtn3")));
+    m_pilbRemPM1->setText(literalMenuText(t("bRemovePM0")));
+    m_pilbRemPM2->setText(literalMenuText(t("bRemovePM1")));
     updateRemoveButton();
+    m_pictures->applyLanguage();
 }
 
 void ImageListPage::formResize(int w) {
@@ -376,22 +366,22 @@ void ImageListPage::formResize(int w) {
 }
 
 QString ImageListPage::statusText() const {
-    return m_window.text("STATUS_BAR", "msg4") + QStringLiteral(": ") +
+    return m_host.text("STATUS_BAR", "msg4") + QStringLiteral(": ") +
            QString::number(m_lvILists->topLevelItemCount()) + QStringLiteral("   ") +
-           m_window.text("STATUS_BAR", "msg5") + QStringLiteral(": ../imgLists/") +
-           QFile::decodeName(fileNamePart(m_window.settings().cIList).c_str());
+           m_host.text("STATUS_BAR", "msg5") + QStringLiteral(": ../imgLists/") +
+           QFile::decodeName(fileNamePart(m_host.settings().cIList).c_str());
 }
 
 void ImageListPage::updateRemoveButton() {
-    const bool recycled = RecycledHasLists(m_window.settings().ProgramFolder);
+    const bool recycled = RecycledHasLists(m_host.settings().ProgramFolder);
     m_pilbRemove->setIcon(buttonImage(recycled ? kRecycledGlyph : kRemoveGlyph));
-    setHint(m_pilbRemove, m_window.text("PAGE_IMAGE_LISTS", recycled ? "barbtn7" : "barbtn2"));
+    setHint(m_pilbRemove, m_host.text("PAGE_IMAGE_LISTS", recycled ? "barbtn7" : "barbtn2"));
 }
 
 // --- Sorting -------------------------------------------------------------------------
 
 void ImageListPage::lvIListsColumnClick(int column) {
-    m_window.settings().options.lvIListsSortType = m_sort.columnClick(column);
+    m_host.settings().options.lvIListsSortType = m_sort.columnClick(column);
     showSortImages();
     sortRows();
 }
@@ -418,7 +408,7 @@ void ImageListPage::selectionChanged(const QItemSelection& selected,
     const std::vector<int> on = rowsIn(selected);
     const std::vector<int> off = rowsIn(deselected);
     const int count = m_rows->rowCount();
-    m_window.guard([&] {
+    m_host.guard([&] {
         if (!on.empty() && on.back() < count)
             lvIListsSelectItem(on.back(), true);
         else if (!off.empty() && off.back() < count)
@@ -440,16 +430,16 @@ void ImageListPage::lvIListsSelectItem(int row, bool selected) {
     logsystem::Log("begin enter");
     lvIListsEnter();
     // The preview of the pictures view's first row joins here with the pictures view.
-    if (auto* pictures = m_lowerHalf->findChild<PicturesPanel*>()) pictures->previewFirstRow();
+    m_pictures->previewFirstRow();
 }
 
 void ImageListPage::setListTitle(const QString& caption) {
-    m_p22articlelabel->setText(QStringLiteral(".: ") + m_window.text("PAGES_ARTICLES", "p5") +
+    m_p22articlelabel->setText(QStringLiteral(".: ") + m_host.text("PAGES_ARTICLES", "p5") +
                                QStringLiteral(" ..") + caption);
 }
 
 void ImageListPage::fillPictures(int row, bool reportErrors) {
-    PictureView* pictures = m_window.pictureView();
+    PictureView* pictures = m_host.pictureView();
     if (!pictures) return;
     if (reportErrors) {
         FillPictureView(*pictures, *m_rows, row);
@@ -475,7 +465,7 @@ void ImageListPage::lvIListsEnter() {
     const std::size_t selected = m_rows->selectedRows().size();
     const bool active = selected > 0 && m_lvILists->hasFocus();
     const bool single = selected == 1;
-    const bool recycled = RecycledHasLists(m_window.settings().ProgramFolder);
+    const bool recycled = RecycledHasLists(m_host.settings().ProgramFolder);
     if (!single) fillPictures(-1, false);
     m_pilbRemove->setEnabled(recycled || active);
     m_pilbRemPM1->setEnabled(active);
@@ -494,10 +484,10 @@ void ImageListPage::lvIListsEnter() {
 void ImageListPage::pilbApplayClick() {
     const int row = m_rows->firstSelected();
     if (row < 0) return;  // nothing to apply
-    Settings& settings = m_window.settings();
+    Settings& settings = m_host.settings();
     const std::string list = m_rows->row(row).path;
     std::string first;
-    if (const PictureView* pictures = m_window.pictureView()) {
+    if (const PictureView* pictures = m_host.pictureView()) {
         if (pictures->rowCount() > 0) first = pictures->row(0).caption;
     } else {
         const std::string text = ReadListFile(list);
@@ -506,7 +496,7 @@ void ImageListPage::pilbApplayClick() {
     }
     settings.cIList = list;
     settings.cImg = first;
-    m_window.tbbONOFFPM01Click();
+    m_host.tbbONOFFPM01Click();
 }
 
 void ImageListPage::pilbCreateClick() {
@@ -518,7 +508,7 @@ void ImageListPage::pilbCreateClick() {
 
 void ImageListPage::editFinished(const QPersistentModelIndex& index, const QString& caption) {
     if (!index.isValid()) return;  // the row went away meanwhile
-    m_window.guard([&] { lvIListsEdited(index.row(), caption); });
+    m_host.guard([&] { lvIListsEdited(index.row(), caption); });
 }
 
 void ImageListPage::lvIListsEdited(int row, const QString& caption) {
@@ -533,27 +523,27 @@ void ImageListPage::lvIListsEdited(int row, const QString& caption) {
 }
 
 void ImageListPage::pilbAddClick() {
-    importLists(m_importFolder, m_window.text("PAGE_IMAGE_LISTS", "barbtn1"));
+    importLists(m_importFolder, m_host.text("PAGE_IMAGE_LISTS", "barbtn1"));
 }
 
 void ImageListPage::pilbRemPM2Click() {
-    const std::string& program = m_window.settings().ProgramFolder;
-    QString title = m_window.text("PAGE_IMAGE_LISTS", "bRemovePM1");
+    const std::string& program = m_host.settings().ProgramFolder;
+    QString title = m_host.text("PAGE_IMAGE_LISTS", "bRemovePM1");
     while (title.endsWith(QLatin1Char('.')) || title.endsWith(QChar(0x2026))) title.chop(1);
     m_importFolder = program;  // where the import dialog opens from now on
     importLists(m_context.recycleFolder(), title);
 }
 
 void ImageListPage::importLists(const std::string& folder, const QString& title) {
-    const QString filter = m_window.text("PAGE_QUILLORY", "filter2") + QStringLiteral(" (*.lst)");
-    const std::vector<std::string> files = m_window.platform().fileDialogs->getOpenFileNames(
+    const QString filter = m_host.text("PAGE_QUILLORY", "filter2") + QStringLiteral(" (*.lst)");
+    const std::vector<std::string> files = m_host.platform().fileDialogs->getOpenFileNames(
         title.toStdString(), filter.toStdString(), folder);
     if (files.empty()) return;
     // The view and the remove button follow what was imported, also when a file failed.
     struct Refresh {
         ImageListPage& page;
         ~Refresh() {
-            page.m_window.guard([this] {
+            page.m_host.guard([this] {
                 page.updateRemoveButton();
                 page.lvIListsEnter();
             });
@@ -563,7 +553,7 @@ void ImageListPage::importLists(const std::string& folder, const QString& title)
 }
 
 void ImageListPage::pilbRemoveClick() {
-    if (RecycledHasLists(m_window.settings().ProgramFolder)) {
+    if (RecycledHasLists(m_host.settings().ProgramFolder)) {
         updateRemoveButton();
         m_pilbRemPM->popup(m_pilbRemove->mapToGlobal(QPoint(16, 32)));
         return;
@@ -596,9 +586,9 @@ void ImageListPage::afterRemoval(bool refresh) {
 }
 
 void ImageListPage::pilbDownloadClick() {
-    const std::string& link = m_window.settings().Links[kDownloadLink];
+    const std::string& link = m_host.settings().Links[kDownloadLink];
     if (link.empty()) return;  // nothing to open
-    m_window.openLink(link);
+    m_host.openLink(link);
 }
 
 // --- Keys, mouse and drops -------------------------------------------------------------
@@ -650,11 +640,11 @@ void ImageListPage::HandleListDrop(const std::vector<std::string>& names) {
                     TSearchAndAddThread search;
                     search.Path = name;
                     search.Kind = TSearchAndAddThread::ListFiles;
-                    search.Start(m_window, this, [this](const std::string& path, int) {
+                    search.Start(m_host, this, [this](const std::string& path, int) {
                         AddListsFromFolder(m_context, *m_rows, path);
                     });
-                    m_window.showStatusMessage(
-                        m_window.text("STATUS_BAR", "msg2") + QStringLiteral(": ") +
+                    m_host.showStatusMessage(
+                        m_host.text("STATUS_BAR", "msg2") + QStringLiteral(": ") +
                         QFile::decodeName(name.c_str()) + QStringLiteral("/*.lst"));
                     break;
                 }
@@ -674,20 +664,20 @@ void ImageListPage::HandleListDrop(const std::vector<std::string>& names) {
 bool ImageListPage::eventFilter(QObject* watched, QEvent* event) {
     // While the window is being destroyed its widgets still lose the focus; the window's
     // handlers are gone by then.
-    if (!qobject_cast<const TfMain*>(m_sheet->window()))
+    if (!m_sheet->window()->inherits("velluma::TfMain"))
         return MainWindowPage::eventFilter(watched, event);
     if (watched == m_lvILists) {
         switch (event->type()) {
             case QEvent::KeyPress: {
                 bool taken = false;
-                m_window.guard([&] { taken = lvIListsKeyDown(*static_cast<QKeyEvent*>(event)); });
+                m_host.guard([&] { taken = lvIListsKeyDown(*static_cast<QKeyEvent*>(event)); });
                 return taken;
             }
             case QEvent::FocusIn:
             case QEvent::FocusOut:
                 // A pop-up menu leaves the focus where it was.
                 if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
-                    m_window.guard([this] { lvIListsEnter(); });
+                    m_host.guard([this] { lvIListsEnter(); });
                 break;
             default:
                 break;
@@ -697,7 +687,7 @@ bool ImageListPage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_lvILists->viewport()) {
         switch (event->type()) {
             case QEvent::MouseButtonRelease:
-                m_window.guard([this] { lvIListsEnter(); });
+                m_host.guard([this] { lvIListsEnter(); });
                 break;
             case QEvent::DragEnter:
             case QEvent::DragMove:
@@ -715,7 +705,7 @@ bool ImageListPage::eventFilter(QObject* watched, QEvent* event) {
                 for (const QUrl& url : urls)
                     if (url.isLocalFile())
                         names.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
-                m_window.guard([&] { HandleListDrop(names); });
+                m_host.guard([&] { HandleListDrop(names); });
                 return true;
             }
             default:

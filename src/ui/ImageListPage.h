@@ -22,13 +22,14 @@ namespace velluma {
 
 class ListLibrary;
 class ListViewRows;
+class PicturesPanel;
 
 /// Page 1: the image lists and the pictures of the selected one. The upper half is the
 /// list library: its tool bar, the lists view and their menus.
 class ImageListPage final : public MainWindowPage {
     Q_OBJECT
 public:
-    ImageListPage(TfMain& window, QWidget* sheet);
+    ImageListPage(PageHost& host, QWidget* sheet);
     ~ImageListPage() override;
 
     void formCreate() override;
@@ -39,8 +40,9 @@ public:
     QTreeWidget* lvILists() const { return m_lvILists; }
     /// The rows of lvILists as the list operations and the slide show see them.
     ListLibrary& listLibrary() const;
-    /// The empty lower half of the page, where the pictures view and the preview go.
+    /// The lower half of the page: the pictures view and the preview.
     QWidget* lowerHalf() const { return m_lowerHalf; }
+    PicturesPanel& pictures() const { return *m_pictures; }
 
     // Commands and events, by their established names. Each runs under the window's error
     // report.
@@ -111,6 +113,7 @@ private:
     QLabel* m_p22articlelabel = nullptr;
     QWidget* m_lowerHalf = nullptr;
     QLabel* m_p23articlelabel = nullptr;
+    PicturesPanel* m_pictures = nullptr;
 };
 
 }  // namespace velluma

@@ -32,6 +32,7 @@
 #include "ui/ReportPage.h"
 #include "ui/ThemeLibraryPage.h"
 #include "ui/Widgets.h"
+#include "ui/WindowPageHost.h"
 
 namespace velluma {
 
@@ -41,6 +42,7 @@ TfMain::TfMain(AppContext& context, QWidget* parent)
       m_platform(context.platform),
       m_settings(context.settings),
       // The library's scan is most of the start-up: it runs while the frame is built.
+      m_host(std::make_unique<WindowPageHost>(*this)),
       m_libraryReadAhead(std::make_unique<LibraryReadAhead>(context.themes)) {
     setObjectName(QStringLiteral("fMain"));
     setFont(QFont(QStringLiteral("Tahoma"), 8));
@@ -75,8 +77,7 @@ void TfMain::buildFrame() {
     setCentralWidget(central);
 
     buildToolBar();
-    buildSelector();
-    row->addWidget(findChild<QWidget*>(QStringLiteral("bPanel")));
+    row->addWidget(buildSelector());
     m_pageControl = new QStackedWidget(central);
     m_pageControl->setObjectName(QStringLiteral("PageControl"));
     row->addWidget(m_pageControl, 1);
@@ -92,7 +93,7 @@ void TfMain::buildFrame() {
     setMinimumSize(628, 506);
 }
 
-void TfMain::buildSelector() {
+QWidget* TfMain::buildSelector() {
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("bPanel"));
     panel->setFixedWidth(78);
@@ -132,6 +133,7 @@ void TfMain::buildSelector() {
         m_selectorLabel[tag] = label;
     }
     layout->addStretch(1);
+    return panel;
 }
 
 void TfMain::buildToolBar() {
@@ -208,8 +210,8 @@ void TfMain::buildPages() {
         m_pageControl->addWidget(page);
     }
     m_themePage =
-        new ThemeLibraryPage(*this, m_pageControl->widget(0), std::move(m_libraryReadAhead));
-    m_listPage = new ImageListPage(*this, m_pageControl->widget(1));
+        new ThemeLibraryPage(*m_host, m_pageControl->widget(0), std::move(m_libraryReadAhead));
+    m_listPage = new ImageListPage(*m_host, m_pageControl->widget(1));
     m_pages = {m_themePage, m_listPage};
     buildOptionsPage(m_pageControl->widget(2));
 }
@@ -218,9 +220,9 @@ void TfMain::buildPages() {
 void TfMain::buildLatePage(int index) {
     MainWindowPage* page = nullptr;
     if (index == 3 && !m_builderPage)
-        page = m_builderPage = new BuilderPage(*this, m_pageControl->widget(3));
+        page = m_builderPage = new BuilderPage(*m_host, m_pageControl->widget(3));
     else if (index == 4 && !m_reportPage)
-        page = m_reportPage = new ReportPage(*this, m_pageControl->widget(4));
+        page = m_reportPage = new ReportPage(*m_host, m_pageControl->widget(4));
     if (!page) return;
     m_pages.push_back(page);
     // What the window's creation, texts and layout did for the other pages.

@@ -33,6 +33,7 @@ class RadioGroup;
 class TfAbout;
 class HelpWindow;
 class MainWindowPage;
+class PageHost;
 class ThemeLibraryPage;
 class LibraryReadAhead;
 class ImageListPage;
@@ -163,7 +164,7 @@ protected:
 private:
     void FormCreate();
     void buildFrame();
-    void buildSelector();
+    QWidget* buildSelector();
     void buildToolBar();
     void buildPages();
     /// Builds page 3 or 4 when it is still missing.
@@ -195,6 +196,7 @@ private:
     Platform& m_platform;
     Settings& m_settings;
     TLanguage m_language;
+    std::unique_ptr<PageHost> m_host;  // what the pages see of the window
     int m_hintMark = 0;
     bool m_firstShow = true;
     bool m_closed = false;

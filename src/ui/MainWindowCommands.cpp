@@ -245,8 +245,7 @@ ListLibrary* TfMain::listLibrary() const {
     return m_listPage ? &m_listPage->listLibrary() : nullptr;
 }
 PictureView* TfMain::pictureView() const {
-    auto* pictures = findChild<PicturesPanel*>();
-    return pictures ? &pictures->pictureView() : nullptr;
+    return m_listPage ? &m_listPage->pictures().pictureView() : nullptr;
 }
 
 void TfMain::watchHover(QWidget* control, bool selector) {

@@ -73,7 +73,6 @@ void TfMain::ApplyLanguage() {
         m_articleLabels[i]->setText(QStringLiteral(":: ") + t("PAGES_ARTICLES", articleKeys[i]) +
                                     QStringLiteral("::"));
     for (MainWindowPage* page : m_pages) page->applyLanguage();
-    if (auto* pictures = findChild<PicturesPanel*>()) pictures->applyLanguage();
     // The options page.
     for (int i = 0; i < 3; ++i) {
         const std::string n = std::to_string(i);

@@ -5,8 +5,8 @@
 
 namespace velluma {
 
-MainWindowPage::MainWindowPage(TfMain& window, QWidget* sheet)
-    : QObject(sheet), m_window(window), m_sheet(sheet) {}
+MainWindowPage::MainWindowPage(PageHost& host, QWidget* sheet)
+    : QObject(sheet), m_host(host), m_sheet(sheet) {}
 
 QVBoxLayout* MainWindowPage::layout() const {
     return static_cast<QVBoxLayout*>(m_sheet->layout());

@@ -8,7 +8,7 @@ class QWidget;
 
 namespace velluma {
 
-class TfMain;
+class PageHost;
 
 /// One page of the main window: it builds its controls into the page's sheet and takes
 /// part in the window's creation, texts, layout, status line and settings.
@@ -16,7 +16,7 @@ class MainWindowPage : public QObject {
     Q_OBJECT
 public:
     /// sheet is the page's container; its layout already holds the page's title label.
-    MainWindowPage(TfMain& window, QWidget* sheet);
+    MainWindowPage(PageHost& host, QWidget* sheet);
 
     /// Its steps of the window's creation, in page order.
     virtual void formCreate() {}
@@ -30,7 +30,7 @@ public:
 protected:
     QVBoxLayout* layout() const;
 
-    TfMain& m_window;
+    PageHost& m_host;
     QWidget* m_sheet;
 };
 

@@ -50,8 +50,9 @@
 #include "themes/Presenter.h"
 #include "ui/ErrorReport.h"
 #include "ui/Icons.h"
-#include "ui/MainWindow.h"
 #include "ui/MetafileRenderer.h"
+#include "ui/PageHost.h"
+#include "ui/Widgets.h"
 
 namespace velluma {
 namespace {
@@ -81,16 +82,6 @@ QString decoded(const std::string& bytes) {
 
 std::string encoded(const QString& name) {
     return QFile::encodeName(name).toStdString();
-}
-
-// Menus would take "&" as an access-key marker; the captions must stay as written.
-QString menuText(QString text) {
-    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
-
-void setHint(QWidget* control, const QString& hint) {
-    control->setProperty("hint", hint);
-    control->setToolTip(hint);
 }
 
 bool isPictureName(std::string_view name) {
@@ -371,11 +362,8 @@ protected:
 // lvILFiles: keys, clicks, focus and drops go to the panel's handlers.
 class PictureListView final : public QTreeView {
 public:
-    PictureListView(TfMain& window, PicturesPanel& panel, QWidget* parent)
-        : QTreeView(parent),
-          m_window(window),
-          m_boxes(*window.platform().messageBoxes),
-          m_panel(panel) {}
+    PictureListView(PageHost& host, PicturesPanel& panel, QWidget* parent)
+        : QTreeView(parent), m_host(host), m_boxes(*host.platform().messageBoxes), m_panel(panel) {}
 
     /// Marks a drag as one of our own rows.
     QByteArray dragToken(int row) const {
@@ -386,7 +374,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override {
         bool taken = false;
-        m_window.guard([&] { taken = m_panel.lvILFilesKeyDown(*event); });
+        m_host.guard([&] { taken = m_panel.lvILFilesKeyDown(*event); });
         if (!taken) QTreeView::keyPressEvent(event);
     }
     // The focus also leaves while the window is taken down: these reach no further than the
@@ -404,11 +392,11 @@ protected:
     }
     void mouseReleaseEvent(QMouseEvent* event) override {
         QTreeView::mouseReleaseEvent(event);
-        m_window.guard([this] { m_panel.lvILFilesEnter(); });
+        m_host.guard([this] { m_panel.lvILFilesEnter(); });
     }
     void mouseDoubleClickEvent(QMouseEvent* event) override {
         QTreeView::mouseDoubleClickEvent(event);
-        m_window.guard([this] { m_panel.lvILFilesDblClick(); });
+        m_host.guard([this] { m_panel.lvILFilesDblClick(); });
     }
     void startDrag(Qt::DropActions) override {
         const int row = m_panel.pictureView().selectedRow();
@@ -430,7 +418,7 @@ protected:
             event->setDropAction(Qt::MoveAction);
             event->accept();
             const int target = indexAt(event->position().toPoint()).row();
-            m_window.guard([&] { m_panel.lvILFilesDragDrop(dragged, target); });
+            m_host.guard([&] { m_panel.lvILFilesDragDrop(dragged, target); });
             return;
         }
         if (!event->mimeData()->hasUrls()) {
@@ -441,7 +429,7 @@ protected:
         for (const QUrl& url : event->mimeData()->urls())
             if (url.isLocalFile()) names.push_back(encoded(url.toLocalFile()));
         event->acceptProposedAction();
-        m_window.guard([&] { m_panel.HandlePictureDrop(names); });
+        m_host.guard([&] { m_panel.HandlePictureDrop(names); });
     }
 
 private:
@@ -467,7 +455,7 @@ private:
         }
     }
 
-    TfMain& m_window;
+    PageHost& m_host;
     MessageBoxes& m_boxes;
     PicturesPanel& m_panel;
 };
@@ -570,8 +558,13 @@ private:
 
 // --- The panel -------------------------------------------------------------------------
 
-PicturesPanel::PicturesPanel(TfMain& window, QWidget* half, QLabel* title)
-    : QWidget(half), m_window(window), m_title(title) {
+PicturesPanel::PicturesPanel(PageHost& host, QWidget* half, QLabel* title, QWidget* lists,
+                             std::function<void()> createList)
+    : QWidget(half),
+      m_host(host),
+      m_title(title),
+      m_lists(lists),
+      m_createList(std::move(createList)) {
     setObjectName(QStringLiteral("pilPicturesPanel"));
     // The half becomes ours: its title moves into the preview and its filler goes.
     if (QLayout* halfLayout = half->layout()) {
@@ -592,7 +585,7 @@ PicturesPanel::PicturesPanel(TfMain& window, QWidget* half, QLabel* title)
     row->addWidget(m_panel5);
 
     m_model = new PictureRowsModel(this);
-    m_view = new PictureListView(window, *this, this);
+    m_view = new PictureListView(m_host, *this, this);
     m_view->setObjectName(QStringLiteral("lvILFiles"));
     m_view->setModel(m_model);
     m_view->setItemDelegate(new PictureDelegate(m_view));
@@ -634,8 +627,8 @@ PicturesPanel::PicturesPanel(TfMain& window, QWidget* half, QLabel* title)
     m_title->setParent(m_pPrewiev);
     preview->addWidget(m_title);
     m_title->show();
-    m_pilprewIMage = new PreviewImage(
-        m_pPrewiev, [this] { m_window.guard([this] { pilprewIMageDblClick(); }); });
+    m_pilprewIMage =
+        new PreviewImage(m_pPrewiev, [this] { m_host.guard([this] { pilprewIMageDblClick(); }); });
     preview->addWidget(m_pilprewIMage, 1);
     row->addWidget(m_pPrewiev, 1);
 
@@ -645,11 +638,17 @@ PicturesPanel::PicturesPanel(TfMain& window, QWidget* half, QLabel* title)
                 // Nothing happens when a row loses the selection.
                 if (selected.isEmpty()) return;
                 const int row = selected.indexes().first().row();
-                m_window.guard([&] { lvILFilesSelectItem(row); });
+                m_host.guard([&] { lvILFilesSelectItem(row); });
             });
     connect(m_view, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { m_pilIFPM->popup(m_view->viewport()->mapToGlobal(at)); });
     lvILFilesEnter();
+    // The preview's title follows the selection a moment later.
+    auto* timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("Timer2"));
+    timer->setInterval(200);
+    connect(timer, &QTimer::timeout, this, [this] { m_host.guard([this] { Timer2Timer(); }); });
+    timer->start();
 }
 
 PicturesPanel::~PicturesPanel() = default;
@@ -671,7 +670,7 @@ QToolButton* PicturesPanel::addButton(QWidget* column, const char* name, int gly
     button->setAutoRaise(true);
     // The pictures view keeps the keyboard focus, so the commands still see their row.
     button->setFocusPolicy(Qt::NoFocus);
-    m_window.watchHover(button);
+    m_host.watchHover(button);
     return button;
 }
 
@@ -704,7 +703,7 @@ void PicturesPanel::buildButtons(QWidget* column) {
         *fields[i] = button;
         const auto command = b.command;
         connect(button, &QToolButton::clicked, this,
-                [this, command] { m_window.guard([&] { (this->*command)(); }); });
+                [this, command] { m_host.guard([&] { (this->*command)(); }); });
         auto* strip = new QLabel(column);
         strip->setObjectName(QString::fromLatin1(b.strip));
         strip->setGeometry(1, b.y + kButtonSize + 1, kStripWidth, kStripHeight);
@@ -732,27 +731,19 @@ void PicturesPanel::buildMenu() {
         item->setObjectName(QStringLiteral("pilIFPM%1").arg(i));
         const auto command = commands[i];
         connect(item, &QAction::triggered, this,
-                [this, command] { m_window.guard([&] { (this->*command)(); }); });
+                [this, command] { m_host.guard([&] { (this->*command)(); }); });
         m_menuItems[i] = item;
     }
     connect(m_pilIFPM, &QMenu::aboutToShow, this,
-            [this] { m_window.guard([this] { pilIFPMPopup(); }); });
+            [this] { m_host.guard([this] { pilIFPMPopup(); }); });
 }
 
 void PicturesPanel::applyLanguage() {
-    // The window makes its timers after its pages: the title's timer is joined on the first
-    // texts.
-    auto* timer = m_window.findChild<QTimer*>(QStringLiteral("Timer2"));
-    if (timer && !m_timer2Connected) {
-        connect(timer, &QTimer::timeout, this,
-                [this] { m_window.guard([this] { Timer2Timer(); }); });
-        m_timer2Connected = true;
-    }
-    auto t = [this](const char* key) { return m_window.text("PAGE_IMAGE_LISTS", key); };
+    auto t = [this](const char* key) { return m_host.text("PAGE_IMAGE_LISTS", key); };
     m_model->setHeaders(t("lvilfilescolumn0"), t("lvilfilescolumn1"));
     if (m_pilprewIMage->caption() != QLatin1String(kErrorCaption))
         m_pilprewIMage->setCaption(t("prewievPanel"));
-    m_title->setText(QStringLiteral(":: ") + m_window.text("PAGES_ARTICLES", "p6") +
+    m_title->setText(QStringLiteral(":: ") + m_host.text("PAGES_ARTICLES", "p6") +
                      QStringLiteral("::"));
     QToolButton* buttons[5] = {m_pilbIFAdd, m_pilbIFRemove, m_pilbIFWallPaper, m_pilbIFMoveUp,
                                m_pilbIFMoveDown};
@@ -760,9 +751,9 @@ void PicturesPanel::applyLanguage() {
     for (int i = 0; i < 5; ++i) {
         setHint(buttons[i], t(hints[i]));
         const std::string key = "wa" + std::to_string(i);
-        m_strips[i]->setText(m_window.text("WALLPAPERS_ACTIONS", key.c_str()));
+        m_strips[i]->setText(m_host.text("WALLPAPERS_ACTIONS", key.c_str()));
     }
-    for (int i = 0; i < 6; ++i) m_menuItems[i]->setText(menuText(t(kCommandKeys[i])));
+    for (int i = 0; i < 6; ++i) m_menuItems[i]->setText(literalMenuText(t(kCommandKeys[i])));
 }
 
 // --- Selection, enabled states and preview ------------------------------------------------
@@ -777,14 +768,14 @@ void PicturesPanel::rowsChanged() {
 }
 
 int PicturesPanel::selectedList() const {
-    const ListLibrary* lists = m_window.listLibrary();
+    const ListLibrary* lists = m_host.listLibrary();
     if (!lists) return -1;
     const std::vector<int> rows = lists->selectedRows();
     return rows.size() == 1 ? rows.front() : -1;
 }
 
 void PicturesPanel::refill(int list) {
-    const ListLibrary* lists = m_window.listLibrary();
+    const ListLibrary* lists = m_host.listLibrary();
     FillPictureView(*m_rows, *lists, list);
 }
 
@@ -829,7 +820,7 @@ void PicturesPanel::previewFile(const std::string& path) {
     const bool raster = extension == ".BMP" || extension == ".JPG" || extension == ".JPEG";
     const bool metafile = extension == ".WMF" || extension == ".EMF";
     // A stale "Error.:." would describe the picture before this one.
-    m_pilprewIMage->setCaption(m_window.text("PAGE_IMAGE_LISTS", "prewievPanel"));
+    m_pilprewIMage->setCaption(m_host.text("PAGE_IMAGE_LISTS", "prewievPanel"));
     if (!raster && !metafile && extension != ".ICO") return;  // nothing to show
     try {
         if (raster)
@@ -847,7 +838,7 @@ void PicturesPanel::previewFile(const std::string& path) {
 
 void PicturesPanel::Timer2Timer() {
     const QString title =
-        QStringLiteral(".: ") + m_window.text("PAGES_ARTICLES", "p6") + QStringLiteral(":..");
+        QStringLiteral(".: ") + m_host.text("PAGES_ARTICLES", "p6") + QStringLiteral(":..");
     const int row = m_rows->selectedRow();
     if (row >= 0) {
         m_title->setText(title + decoded(fileNamePart(m_rows->row(row).caption)));
@@ -859,10 +850,10 @@ void PicturesPanel::Timer2Timer() {
 
 void PicturesPanel::pilprewIMageDblClick() {
     if (!m_pilprewIMage->hasPicture()) return;
-    Settings& settings = m_window.settings();
-    const WallpaperContext context{
-        settings.ProgramFolder, settings.options, *m_window.platform().registry,
-        *m_window.platform().wallpaperRefresh, [this] { return m_window.agent().GetResolution(); }};
+    Settings& settings = m_host.settings();
+    const WallpaperContext context{settings.ProgramFolder, settings.options,
+                                   *m_host.platform().registry, *m_host.platform().wallpaperRefresh,
+                                   [this] { return m_host.agent().GetResolution(); }};
     RgbImage picture;
     if (const Metafile* metafile = m_pilprewIMage->metafile()) {
         // A drawing has no pixels of its own: one that is going to be stretched is drawn at
@@ -877,24 +868,24 @@ void PicturesPanel::pilprewIMageDblClick() {
     } else {
         picture = m_pilprewIMage->ownSize();
     }
-    ActiveDesktopOff(m_window.themes());
+    ActiveDesktopOff(m_host.themes());
     SetWallpaperImage(context, picture);
 }
 
 // --- Commands ------------------------------------------------------------------------
 
 void PicturesPanel::reportNoList() {
-    m_window.showStatusMessage(m_window.text("PAGE_IMAGE_LISTS", "msg0"));
+    m_host.showStatusMessage(m_host.text("PAGE_IMAGE_LISTS", "msg0"));
 }
 
 void PicturesPanel::reportRefusal(const std::string& picture, PictureRefusal why, bool stopped) {
     const char* reason = why == PictureRefusal::Name         ? "msg4"
                          : why == PictureRefusal::CannotOpen ? "msg5"
                                                              : "msg6";
-    m_window.showStatusMessage(m_window.text("PAGE_IMAGE_LISTS", stopped ? "msg3" : "msg2") +
-                               QStringLiteral(": ") + decoded(fileNamePart(picture)) +
-                               QStringLiteral(" (") + m_window.text("PAGE_IMAGE_LISTS", reason) +
-                               QStringLiteral(")"));
+    m_host.showStatusMessage(m_host.text("PAGE_IMAGE_LISTS", stopped ? "msg3" : "msg2") +
+                             QStringLiteral(": ") + decoded(fileNamePart(picture)) +
+                             QStringLiteral(" (") + m_host.text("PAGE_IMAGE_LISTS", reason) +
+                             QStringLiteral(")"));
 }
 
 bool PicturesPanel::appendPictures(const std::string& listPath,
@@ -929,7 +920,7 @@ bool PicturesPanel::appendPictures(const std::string& listPath,
         std::vector<std::string_view> all = SplitListLines(bytes);
         all.insert(all.end(), lines.begin(), lines.end());
         WriteListFile(listPath, all);
-        if (ListLibrary* lists = m_window.listLibrary()) {
+        if (ListLibrary* lists = m_host.listLibrary()) {
             for (const int index : lists->findRows(listPath)) {
                 ListRow row = lists->row(index);
                 row.count = std::to_string(all.size());
@@ -941,12 +932,11 @@ bool PicturesPanel::appendPictures(const std::string& listPath,
 }
 
 void PicturesPanel::pilbIFAddClick() {
-    ListLibrary* lists = m_window.listLibrary();
+    ListLibrary* lists = m_host.listLibrary();
     if (!lists) return;
     if (lists->rowCount() == 0) {
         // No list yet: make one first, as the list tool bar does.
-        if (auto* create = m_window.findChild<QToolButton*>(QStringLiteral("pilbCreate")))
-            create->click();
+        if (m_createList) m_createList();
         return;
     }
     const int list = selectedList();
@@ -955,10 +945,10 @@ void PicturesPanel::pilbIFAddClick() {
         return;
     }
     const std::string listPath = lists->row(list).path;
-    const QString filter = m_window.text("PAGE_QUILLORY", "filter3") +
+    const QString filter = m_host.text("PAGE_QUILLORY", "filter3") +
                            QStringLiteral(" (*.bmp *.jpg *.jpeg *.BMP *.JPG *.JPEG)");
-    const std::vector<std::string> files = m_window.platform().fileDialogs->getOpenFileNames(
-        m_window.text("PAGE_IMAGE_LISTS", "barbtn8").toStdString(), filter.toStdString(),
+    const std::vector<std::string> files = m_host.platform().fileDialogs->getOpenFileNames(
+        m_host.text("PAGE_IMAGE_LISTS", "barbtn8").toStdString(), filter.toStdString(),
         m_pictureFolder);
     if (files.empty()) return;
     m_pictureFolder = folderOf(files.front());
@@ -979,14 +969,14 @@ void PicturesPanel::pilbIFAddClick() {
 void PicturesPanel::pictureGone(int list) {
     refill(list);
     lvILFilesEnter();
-    m_window.showStatusMessage(m_window.text("PAGE_IMAGE_LISTS", "msg1"));
+    m_host.showStatusMessage(m_host.text("PAGE_IMAGE_LISTS", "msg1"));
 }
 
 void PicturesPanel::pilbIFRemoveClick() {
     const int list = selectedList();
     const int row = m_rows->selectedRow();
     if (list < 0 || row < 0) return;
-    ListLibrary& lists = *m_window.listLibrary();
+    ListLibrary& lists = *m_host.listLibrary();
     ListRow listRow = lists.row(list);
     const std::string bytes = ReadListFile(listRow.path);
     std::vector<std::string_view> lines = SplitListLines(bytes);
@@ -1011,7 +1001,7 @@ void PicturesPanel::movePicture(bool up) {
     const int list = selectedList();
     const int row = m_rows->selectedRow();
     if (list < 0 || row < 0) return;
-    const std::string path = m_window.listLibrary()->row(list).path;
+    const std::string path = m_host.listLibrary()->row(list).path;
     const std::string bytes = ReadListFile(path);
     std::vector<std::string_view> lines = SplitListLines(bytes);
     const int index = findLine(lines, m_rows->row(row), row);
@@ -1045,22 +1035,22 @@ void PicturesPanel::pilbIFWallPaperClick() {
     const int list = selectedList();
     const int row = m_rows->selectedRow();
     if (list < 0 || row < 0) return;
-    Settings& settings = m_window.settings();
-    settings.cIList = m_window.listLibrary()->row(list).path;
+    Settings& settings = m_host.settings();
+    settings.cIList = m_host.listLibrary()->row(list).path;
     settings.cImg = m_rows->row(row).caption;
-    m_window.tbbONOFFPM01Click();
+    m_host.tbbONOFFPM01Click();
 }
 
 void PicturesPanel::pilbIFChangeClick() {
     const int list = selectedList();
     const int row = m_rows->selectedRow();
     if (list < 0 || row < 0) return;
-    const std::string listPath = m_window.listLibrary()->row(list).path;
+    const std::string listPath = m_host.listLibrary()->row(list).path;
     const PictureRow old = m_rows->row(row);
-    const QString filter = m_window.text("PAGE_QUILLORY", "filter3") +
+    const QString filter = m_host.text("PAGE_QUILLORY", "filter3") +
                            QStringLiteral(" (*.bmp *.jpg *.jpeg *.BMP *.JPG *.JPEG)");
-    const std::vector<std::string> files = m_window.platform().fileDialogs->getOpenFileNames(
-        m_window.text("PAGE_IMAGE_LISTS", "barbtn11").toStdString(), filter.toStdString(),
+    const std::vector<std::string> files = m_host.platform().fileDialogs->getOpenFileNames(
+        m_host.text("PAGE_IMAGE_LISTS", "barbtn11").toStdString(), filter.toStdString(),
         m_pictureFolder.empty() ? folderOf(old.caption) : m_pictureFolder);
     if (files.empty()) return;
     const std::string& picture = files.front();
@@ -1075,7 +1065,7 @@ void PicturesPanel::pilbIFChangeClick() {
     const std::string& line = admitted.line;
 
     // The dialog ran its own event loop: find the list and its line again.
-    ListLibrary& lists = *m_window.listLibrary();
+    ListLibrary& lists = *m_host.listLibrary();
     const std::vector<int> rows = lists.findRows(listPath);
     if (rows.empty()) return;
     const std::string bytes = ReadListFile(listPath);
@@ -1087,7 +1077,7 @@ void PicturesPanel::pilbIFChangeClick() {
     }
     lines[static_cast<std::size_t>(index)] = line;
     WriteListFile(listPath, lines);
-    Settings& settings = m_window.settings();
+    Settings& settings = m_host.settings();
     if (settings.cIList == listPath && settings.cImg == old.caption) settings.cImg = picture;
     if (selectedList() != rows.front()) return;
     refill(rows.front());
@@ -1142,9 +1132,9 @@ void PicturesPanel::lvILFilesDragDrop(int dragged, int target) {
 }
 
 void PicturesPanel::HandlePictureDrop(const std::vector<std::string>& names) {
-    const Disabled lists(m_window.findChild<QWidget*>(QStringLiteral("lvILists")));
+    const Disabled lists(m_lists);
     const int list = selectedList();
-    const std::string listPath = list >= 0 ? m_window.listLibrary()->row(list).path : std::string();
+    const std::string listPath = list >= 0 ? m_host.listLibrary()->row(list).path : std::string();
     std::vector<std::string> pictures;
     bool ignored = false;
     for (const std::string& name : names) {
@@ -1154,8 +1144,8 @@ void PicturesPanel::HandlePictureDrop(const std::vector<std::string>& names) {
                 continue;
             }
             m_searches.push_back({name, listPath});
-            m_window.showStatusMessage(m_window.text("STATUS_BAR", "msg2") + QStringLiteral(": ") +
-                                       decoded(name) + QStringLiteral("/*.bmp|*.jpg|*.jpeg"));
+            m_host.showStatusMessage(m_host.text("STATUS_BAR", "msg2") + QStringLiteral(": ") +
+                                     decoded(name) + QStringLiteral("/*.bmp|*.jpg|*.jpeg"));
         } else if (isPictureName(name)) {
             if (list < 0)
                 ignored = true;
@@ -1173,7 +1163,7 @@ void PicturesPanel::HandlePictureDrop(const std::vector<std::string>& names) {
 }
 
 void PicturesPanel::scheduleFolderSearch(int delay) {
-    QTimer::singleShot(delay, this, [this] { m_window.guard([this] { startFolderSearches(); }); });
+    QTimer::singleShot(delay, this, [this] { m_host.guard([this] { startFolderSearches(); }); });
 }
 
 void PicturesPanel::startFolderSearches() {
@@ -1189,7 +1179,7 @@ void PicturesPanel::startFolderSearches() {
 }
 
 void PicturesPanel::searchFolder(const std::string& folder, const std::string& listPath) {
-    const Disabled lists(m_window.findChild<QWidget*>(QStringLiteral("lvILists")));
+    const Disabled lists(m_lists);
     std::set<std::pair<dev_t, ino_t>> seen;
     std::vector<std::string> pictures;
     findPictures(folder, 0, seen, pictures);
@@ -1197,13 +1187,13 @@ void PicturesPanel::searchFolder(const std::string& folder, const std::string& l
     refillIfShown(listPath);
     if (allAdded && m_searches.empty()) {
         // The search is over: "Searching" must not stay in the status line.
-        m_window.clearHintMark();
-        m_window.UpdateStatusBar();
+        m_host.clearHintMark();
+        m_host.UpdateStatusBar();
     }
 }
 
 void PicturesPanel::refillIfShown(const std::string& listPath) {
-    const ListLibrary* lists = m_window.listLibrary();
+    const ListLibrary* lists = m_host.listLibrary();
     if (!lists) return;
     const std::vector<int> rows = lists->findRows(listPath);
     if (!rows.empty() && selectedList() == rows.front()) refill(rows.front());

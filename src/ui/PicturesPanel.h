@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,7 +19,7 @@ class QTreeView;
 
 namespace velluma {
 
-class TfMain;
+class PageHost;
 class PictureView;
 class PictureRowsModel;
 class PictureListView;
@@ -33,8 +34,10 @@ class PicturesPanel final : public QWidget {
     Q_OBJECT
 public:
     /// Takes over half, the page's empty lower half, and its title label, which becomes
-    /// the preview's title.
-    PicturesPanel(TfMain& window, QWidget* half, QLabel* title);
+    /// the preview's title. lists, the lists view, is disabled while pictures are added;
+    /// createList makes a list where there is none.
+    PicturesPanel(PageHost& host, QWidget* half, QLabel* title, QWidget* lists,
+                  std::function<void()> createList);
     ~PicturesPanel() override;
 
     /// The rows as the list operations and the slide show see them.
@@ -97,8 +100,10 @@ private:
     void searchFolder(const std::string& folder, const std::string& listPath);
     void refillIfShown(const std::string& listPath);
 
-    TfMain& m_window;
+    PageHost& m_host;
     QLabel* m_title;
+    QWidget* m_lists;
+    std::function<void()> m_createList;
     PictureRowsModel* m_model = nullptr;
     PictureListView* m_view = nullptr;
     std::unique_ptr<PictureViewRows> m_rows;
@@ -120,7 +125,6 @@ private:
     };
     std::deque<FolderSearch> m_searches;
     bool m_busy = false;
-    bool m_timer2Connected = false;
 };
 
 }  // namespace velluma

@@ -13,7 +13,7 @@
 #include "themes/ThemeContext.h"
 #include "themes/ThemeFiles.h"
 #include "themes/ZipArchive.h"
-#include "ui/MainWindow.h"
+#include "ui/PageHost.h"
 
 namespace velluma {
 namespace {
@@ -23,8 +23,8 @@ constexpr int kReportPage = 4;
 
 }  // namespace
 
-ReportPage::ReportPage(TfMain& window, QWidget* sheet)
-    : MainWindowPage(window, sheet),
+ReportPage::ReportPage(PageHost& host, QWidget* sheet)
+    : MainWindowPage(host, sheet),
       m_RMemo(new QPlainTextEdit(sheet)),
       m_prepBBack(new QToolButton(sheet)) {
     m_RMemo->setObjectName(QStringLiteral("RMemo"));
@@ -46,19 +46,19 @@ ReportPage::ReportPage(TfMain& window, QWidget* sheet)
     row->addStretch(1);
     layout()->addWidget(bar);
 
-    m_window.watchHover(m_prepBBack);
+    m_host.watchHover(m_prepBBack);
     connect(m_prepBBack, &QToolButton::clicked, this,
-            [this] { m_window.guard([this] { prepBBackClick(); }); });
+            [this] { m_host.guard([this] { prepBBackClick(); }); });
 }
 
 void ReportPage::applyLanguage() {
-    const QString hint = m_window.text("PAGE_REPORT", "r6");
+    const QString hint = m_host.text("PAGE_REPORT", "r6");
     m_prepBBack->setProperty("hint", hint);
     m_prepBBack->setToolTip(hint);
 }
 
 QString ReportPage::statusText() const {
-    return m_window.text("PAGES_ARTICLES", "p4") + QStringLiteral(":..") +
+    return m_host.text("PAGES_ARTICLES", "p4") + QStringLiteral(":..") +
            QString::fromStdString(m_reportThemeName);
 }
 
@@ -68,7 +68,7 @@ QString ReportPage::reportText(const std::string& descriptor,
     const int style = ReadIniInteger(ini, "Style", "index", 0);
     // Styles 0 to 4 have names; any other index is shown as its number.
     const QString styleText = style >= 0 && style <= 4
-                                  ? m_window.text("STYLES", ("s" + std::to_string(style)).c_str())
+                                  ? m_host.text("STYLES", ("s" + std::to_string(style)).c_str())
                                   : QString::number(style);
     const QString values[5] = {
         QString::fromStdString(ini.readString("Name", "ThemeName", "No name")),
@@ -81,7 +81,7 @@ QString ReportPage::reportText(const std::string& descriptor,
     QString report;
     for (int i = 0; i < 5; ++i) {
         const std::string key = "r" + std::to_string(i);
-        report += m_window.text("PAGE_REPORT", key.c_str()) + QStringLiteral(":  ") + values[i] +
+        report += m_host.text("PAGE_REPORT", key.c_str()) + QStringLiteral(":  ") + values[i] +
                   QStringLiteral("\n\n");
     }
     return report;
@@ -93,7 +93,7 @@ void ReportPage::makeReport(const std::string& caption, const std::string& packa
     std::string descriptor;
     try {
         const ZipReader archive = ZipReader::openFile(packagePath);
-        if (const ThemeContext& themes = m_window.themes(); themes.processEvents)
+        if (const ThemeContext& themes = m_host.themes(); themes.processEvents)
             themes.processEvents();
         if (const auto entry = archive.findFile(std::string(kThemeConfigName)))
             descriptor = archive.read(*entry, IniFile::kMaxFileSize);
@@ -103,14 +103,14 @@ void ReportPage::makeReport(const std::string& caption, const std::string& packa
     if (descriptor.empty()) return;
     m_RMemo->setPlainText(reportText(descriptor, packagePath));
     m_prepBBack->setProperty("Tag", kLibraryPage);
-    m_window.showPage(kReportPage);
-    m_window.clearHintMark();
+    m_host.showPage(kReportPage);
+    m_host.clearHintMark();
 }
 
 void ReportPage::prepBBackClick() {
-    m_window.UpdateStatusBar();
-    m_window.showPage(m_prepBBack->property("Tag").toInt());
-    m_window.clearHintMark();
+    m_host.UpdateStatusBar();
+    m_host.showPage(m_prepBBack->property("Tag").toInt());
+    m_host.clearHintMark();
 }
 
 }  // namespace velluma

@@ -14,7 +14,7 @@ namespace velluma {
 class ReportPage final : public MainWindowPage {
     Q_OBJECT
 public:
-    ReportPage(TfMain& window, QWidget* sheet);
+    ReportPage(PageHost& host, QWidget* sheet);
 
     void applyLanguage() override;
     /// PAGES_ARTICLES/p4 + ":.." + the report theme name.

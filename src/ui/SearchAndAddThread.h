@@ -7,7 +7,7 @@ class QObject;
 
 namespace velluma {
 
-class TfMain;
+class PageHost;
 
 /// The folder search a dropped folder starts. Its work is handed to the GUI thread and runs
 /// there after the drop handler has returned, one search after another in the order they
@@ -24,7 +24,7 @@ public:
 
     /// Queues the work. It is dropped when receiver goes away first; a picture search (and
     /// any unknown kind) searches nothing.
-    void Start(TfMain& window, QObject* receiver, Work work) const;
+    void Start(PageHost& host, QObject* receiver, Work work) const;
 };
 
 }  // namespace velluma

@@ -36,7 +36,7 @@
 #include "themes/ThemeFiles.h"
 #include "themes/ThemePackage.h"
 #include "ui/Icons.h"
-#include "ui/MainWindow.h"
+#include "ui/PageHost.h"
 #include "ui/ReportPage.h"
 #include "ui/SearchAndAddThread.h"
 #include "ui/ThemeRows.h"
@@ -66,17 +66,6 @@ public:
         painter->restore();
     }
 };
-
-void setHint(QWidget* control, const QString& hint) {
-    control->setProperty("hint", hint);
-    control->setToolTip(hint);
-}
-
-// Menus would take "&" as an access-key marker; the captions must stay as written.
-QString literalMenuText(const QString& text) {
-    QString escaped = text;
-    return escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
 
 QString shownPath(const std::string& path) {
     return QFile::decodeName(path.c_str());
@@ -211,9 +200,9 @@ std::optional<std::vector<ThemeRow>> LibraryReadAhead::take(
 
 // --- ThemeLibraryPage ------------------------------------------------------------------
 
-ThemeLibraryPage::ThemeLibraryPage(TfMain& window, QWidget* sheet,
+ThemeLibraryPage::ThemeLibraryPage(PageHost& host, QWidget* sheet,
                                    std::unique_ptr<LibraryReadAhead> readAhead)
-    : MainWindowPage(window, sheet),
+    : MainWindowPage(host, sheet),
       m_toolBar(new QWidget(sheet)),
       m_barLabel(makeBarLabel(sheet, "lbThemeBarCaption")),
       m_lvAdvanc(makeReportView(sheet, "lvAdvanc", 3)),
@@ -249,7 +238,7 @@ ThemeLibraryPage::ThemeLibraryPage(TfMain& window, QWidget* sheet,
     m_lvAdvanc->installEventFilter(this);
     m_lvAdvanc->viewport()->installEventFilter(this);
     connect(m_lvAdvanc->header(), &QHeaderView::sectionClicked, this,
-            [this](int column) { m_window.guard([&] { lvAdvancColumnClick(column); }); });
+            [this](int column) { m_host.guard([&] { lvAdvancColumnClick(column); }); });
     // A column keeps between its design width and its share of the window.
     connect(m_lvAdvanc->header(), &QHeaderView::sectionResized, this,
             [this](int column, int, int size) {
@@ -260,7 +249,7 @@ ThemeLibraryPage::ThemeLibraryPage(TfMain& window, QWidget* sheet,
                 if (bounded != size) m_lvAdvanc->header()->resizeSection(column, bounded);
             });
     connect(m_lvAdvanc->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { m_window.guard([this] { lvAdvancSelectItem(); }); });
+            [this] { m_host.guard([this] { lvAdvancSelectItem(); }); });
     connect(m_lvAdvanc, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         m_padvlvPopup->popup(m_lvAdvanc->viewport()->mapToGlobal(at));
     });
@@ -286,7 +275,7 @@ void ThemeLibraryPage::buildToolBar() {
         b->setFixedSize(width, 34);
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);  // the list keeps the focus, and with it the selection
-        m_window.watchHover(b);
+        m_host.watchHover(b);
         row->addWidget(b);
         return b;
     };
@@ -304,7 +293,7 @@ void ThemeLibraryPage::buildToolBar() {
 
     auto on = [this](QToolButton* b, void (ThemeLibraryPage::*command)()) {
         connect(b, &QToolButton::clicked, this,
-                [this, command] { m_window.guard([this, command] { (this->*command)(); }); });
+                [this, command] { m_host.guard([this, command] { (this->*command)(); }); });
     };
     on(m_padvbApplay, &ThemeLibraryPage::padvbApplayClick);
     on(m_padvbCreate, &ThemeLibraryPage::padvbCreateClick);
@@ -320,7 +309,7 @@ void ThemeLibraryPage::buildMenus() {
         QAction* action = menu->addAction(QString());
         action->setObjectName(QString::fromLatin1(name));
         connect(action, &QAction::triggered, this,
-                [this, command] { m_window.guard([this, command] { (this->*command)(); }); });
+                [this, command] { m_host.guard([this, command] { (this->*command)(); }); });
         return action;
     };
     m_padvlvPopup = new QMenu(m_lvAdvanc);
@@ -343,8 +332,8 @@ void ThemeLibraryPage::buildMenus() {
 // --- Creation, texts, layout, status line ---------------------------------------------
 
 void ThemeLibraryPage::formCreate() {
-    Settings& s = m_window.settings();
-    ThemeContext& themes = m_window.themes();
+    Settings& s = m_host.settings();
+    ThemeContext& themes = m_host.themes();
     m_rows->clear();
     {
         const ThemeListUpdate update(*m_rows);
@@ -367,8 +356,8 @@ void ThemeLibraryPage::formCreate() {
 }
 
 void ThemeLibraryPage::applyLanguage() {
-    auto t = [this](const char* key) { return m_window.text("PAGE_QUILLORY", key); };
-    m_barLabel->setText(QStringLiteral("  ") + m_window.text("BUTTONS_CAPTIONS", "bc1"));
+    auto t = [this](const char* key) { return m_host.text("PAGE_QUILLORY", key); };
+    m_barLabel->setText(QStringLiteral("  ") + m_host.text("BUTTONS_CAPTIONS", "bc1"));
     for (int c = 0; c < 3; ++c) {
         const std::string key = "lvcolumn" + std::to_string(c);
         m_lvAdvanc->headerItem()->setText(c, t(key.c_str()));
@@ -397,14 +386,14 @@ void ThemeLibraryPage::formResize(int w) {
 }
 
 QString ThemeLibraryPage::statusText() const {
-    return m_window.text("STATUS_BAR", "msg0") + QStringLiteral(": ") +
+    return m_host.text("STATUS_BAR", "msg0") + QStringLiteral(": ") +
            QString::number(m_rows->rowCount()) + QStringLiteral("   ") +
-           m_window.text("STATUS_BAR", "msg1") + QStringLiteral(": ../advThemes/") +
-           shownPath(fileNamePart(m_window.settings().cadvTheme));
+           m_host.text("STATUS_BAR", "msg1") + QStringLiteral(": ../advThemes/") +
+           shownPath(fileNamePart(m_host.settings().cadvTheme));
 }
 
 void ThemeLibraryPage::setDialogFilter() {
-    m_advOpenDialog.filter = m_window.text("PAGE_QUILLORY", "filter0").toStdString() + " (*.tvp)";
+    m_advOpenDialog.filter = m_host.text("PAGE_QUILLORY", "filter0").toStdString() + " (*.tvp)";
 }
 
 // --- Sorting ---------------------------------------------------------------------------
@@ -423,7 +412,7 @@ void ThemeLibraryPage::lvAdvancColumnClick(int column) {
     if (m_columnTag[c] != 1)
         setHeaderImage(column, remembered == kAscendingImage ? kDescendingImage : kAscendingImage);
     m_columnTag[c] = 0;
-    m_window.settings().options.lvadvSortType = column * 2 + m_headerImage[c] - kAscendingImage;
+    m_host.settings().options.lvadvSortType = column * 2 + m_headerImage[c] - kAscendingImage;
     m_sortColumn = column;
     sortRows();
 }
@@ -452,7 +441,7 @@ void ThemeLibraryPage::lvAdvancEnter() {
     m_padvPM[2]->setEnabled(selected);
     m_padvPM[1]->setEnabled(selected);
     m_padvbRemPM1->setEnabled(selected);
-    m_padvbRemove->setEnabled(selected || RecycledHasThemes(m_window.settings().ProgramFolder));
+    m_padvbRemove->setEnabled(selected || RecycledHasThemes(m_host.settings().ProgramFolder));
     m_padvbCreate->setEnabled(true);
     m_padvbOpen->setEnabled(true);
     m_padvbDownload->setEnabled(true);
@@ -460,9 +449,9 @@ void ThemeLibraryPage::lvAdvancEnter() {
 }
 
 void ThemeLibraryPage::ShowRecycleState() {
-    const bool recycled = RecycledHasThemes(m_window.settings().ProgramFolder);
+    const bool recycled = RecycledHasThemes(m_host.settings().ProgramFolder);
     m_padvbRemove->setIcon(buttonImage(recycled ? 11 : 12));
-    setHint(m_padvbRemove, m_window.text("PAGE_QUILLORY", recycled ? "barbtn7" : "barbtn2"));
+    setHint(m_padvbRemove, m_host.text("PAGE_QUILLORY", recycled ? "barbtn7" : "barbtn2"));
 }
 
 // --- Commands --------------------------------------------------------------------------
@@ -470,26 +459,25 @@ void ThemeLibraryPage::ShowRecycleState() {
 void ThemeLibraryPage::padvbApplayClick() {
     const int first = m_rows->firstSelected();
     if (first < 0) return;
-    Settings& s = m_window.settings();
+    Settings& s = m_host.settings();
     s.cadvTheme = m_rows->row(first).path;
-    m_window.showStatusMessage(m_window.text("STATUS_BAR", "msg3") +
-                               QStringLiteral(": ../advThemes/") +
-                               shownPath(fileNamePart(s.cadvTheme)));
+    m_host.showStatusMessage(m_host.text("STATUS_BAR", "msg3") + QStringLiteral(": ../advThemes/") +
+                             shownPath(fileNamePart(s.cadvTheme)));
     // The message goes when the theme is on, or when showing it failed.
     struct ClearHint {
-        TfMain& window;
-        ~ClearHint() { window.clearHintMark(); }
-    } clear{m_window};
-    m_window.tbbONOFFPM00Click();
+        PageHost& host;
+        ~ClearHint() { host.clearHintMark(); }
+    } clear{m_host};
+    m_host.tbbONOFFPM00Click();
 }
 
 void ThemeLibraryPage::padvbCreateClick() {
-    m_window.pressSelector(kBuilderSelectorTag);
+    m_host.pressSelector(kBuilderSelectorTag);
 }
 
 void ThemeLibraryPage::padvbOpenClick() {
-    Settings& s = m_window.settings();
-    ThemeContext& themes = m_window.themes();
+    Settings& s = m_host.settings();
+    ThemeContext& themes = m_host.themes();
     // Step 2 runs whether or not the user confirmed, and also when an import failed.
     auto afterwards = [this] {
         m_advOpenDialog.initialDir.clear();
@@ -501,7 +489,7 @@ void ThemeLibraryPage::padvbOpenClick() {
     };
     try {
         std::vector<std::string> files;
-        if (FileDialogs* dialogs = m_window.platform().fileDialogs.get())
+        if (FileDialogs* dialogs = m_host.platform().fileDialogs.get())
             files =
                 dialogs->getOpenFileNames({}, m_advOpenDialog.filter, m_advOpenDialog.initialDir);
         if (!files.empty()) {
@@ -525,7 +513,7 @@ void ThemeLibraryPage::padvbOpenClick() {
 }
 
 void ThemeLibraryPage::padvbRemPM2Click() {
-    m_advOpenDialog.initialDir = m_window.settings().ProgramFolder + "/advThemes/Recycled";
+    m_advOpenDialog.initialDir = m_host.settings().ProgramFolder + "/advThemes/Recycled";
     m_advOpenDialog.noChangeDir = true;
     setDialogFilter();
     padvbOpenClick();
@@ -534,7 +522,7 @@ void ThemeLibraryPage::padvbRemPM2Click() {
 }
 
 void ThemeLibraryPage::padvbRemoveClick() {
-    if (RecycledHasThemes(m_window.settings().ProgramFolder))
+    if (RecycledHasThemes(m_host.settings().ProgramFolder))
         m_padvbRemPM->popup(m_padvbRemove->mapToGlobal(QPoint(16, 32)));
     else
         padvbRemPM1Click();
@@ -549,7 +537,7 @@ void ThemeLibraryPage::padvbDeleteClick() {
 }
 
 void ThemeLibraryPage::removeSelected(bool recycle) {
-    Settings& s = m_window.settings();
+    Settings& s = m_host.settings();
     int index = -1;
     {
         const ThemeListUpdate update(*m_rows);
@@ -557,8 +545,8 @@ void ThemeLibraryPage::removeSelected(bool recycle) {
             const std::string package = m_rows->row(first).path;
             if (package == s.cadvTheme) {
                 s.cadvTheme.clear();
-                ActiveDesktopOff(m_window.themes());
-                m_window.showPicture({});
+                ActiveDesktopOff(m_host.themes());
+                m_host.showPicture({});
             }
             if (recycle)
                 moveToRecycled(package);
@@ -581,7 +569,7 @@ void ThemeLibraryPage::removeSelected(bool recycle) {
 void ThemeLibraryPage::moveToRecycled(const std::string& package) {
     // The recycle folder is made when it is missing, and a name it already holds gives the
     // newcomer a free one ("name (2).tvp"): both packages are kept.
-    const std::string folder = m_window.settings().ProgramFolder + "/advThemes/Recycled";
+    const std::string folder = m_host.settings().ProgramFolder + "/advThemes/Recycled";
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     const std::string name(FileNameOf(package));
@@ -603,17 +591,17 @@ void ThemeLibraryPage::moveToRecycled(const std::string& package) {
 
 void ThemeLibraryPage::padvbReportClick() {
     const int first = m_rows->firstSelected();
-    if (first < 0 || !m_window.reportPage()) return;
+    if (first < 0 || !m_host.reportPage()) return;
     const ThemeRow row = m_rows->row(first);
-    m_window.reportPage()->makeReport(row.caption, row.path);
+    m_host.reportPage()->makeReport(row.caption, row.path);
 }
 
 void ThemeLibraryPage::pilbDownloadClick() {
-    m_window.openLink(m_window.settings().Links[2]);
+    m_host.openLink(m_host.settings().Links[2]);
 }
 
 void ThemeLibraryPage::padvbDownloadClick() {
-    m_window.openLink(m_window.settings().Links[1]);
+    m_host.openLink(m_host.settings().Links[1]);
 }
 
 // --- List events -----------------------------------------------------------------------
@@ -659,7 +647,7 @@ bool ThemeLibraryPage::lvAdvancKeyDown(int key, Qt::KeyboardModifiers modifiers)
 }
 
 void ThemeLibraryPage::HandleThemeDrop(const std::vector<std::string>& names) {
-    Settings& s = m_window.settings();
+    Settings& s = m_host.settings();
     auto afterwards = [this] {
         ShowRecycleState();
         lvAdvancEnter();
@@ -670,12 +658,12 @@ void ThemeLibraryPage::HandleThemeDrop(const std::vector<std::string>& names) {
                 TSearchAndAddThread search;
                 search.Path = name;
                 search.Kind = TSearchAndAddThread::ThemePackages;
-                search.Start(m_window, this,
+                search.Start(m_host, this,
                              [this](const std::string& path, int) { searchFolder(path); });
-                m_window.showStatusText(m_window.text("STATUS_BAR", "msg2") + QStringLiteral(": ") +
-                                        shownPath(name) + QStringLiteral("/*.tvp"));
+                m_host.showStatusText(m_host.text("STATUS_BAR", "msg2") + QStringLiteral(": ") +
+                                      shownPath(name) + QStringLiteral("/*.tvp"));
             } else {
-                AddThemePackage(m_window.themes(), *m_rows, s.cadvTheme, name);
+                AddThemePackage(m_host.themes(), *m_rows, s.cadvTheme, name);
             }
         }
     } catch (...) {
@@ -692,7 +680,7 @@ void ThemeLibraryPage::searchFolder(const std::string& path) {
     {
         MergingThemeList merged(*m_rows);
         const ThemeListUpdate update(*m_rows);
-        ScanThemeFolder(m_window.themes(), merged, m_window.settings().cadvTheme, path);
+        ScanThemeFolder(m_host.themes(), merged, m_host.settings().cadvTheme, path);
     }
     ShowRecycleState();
     lvAdvancEnter();
@@ -719,7 +707,7 @@ bool ThemeLibraryPage::dropEvent(QEvent* event) {
                     names.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
             drop->setDropAction(Qt::CopyAction);
             drop->accept();
-            m_window.guard([&] { HandleThemeDrop(names); });
+            m_host.guard([&] { HandleThemeDrop(names); });
             return true;
         }
         default:
@@ -732,12 +720,12 @@ bool ThemeLibraryPage::eventFilter(QObject* watched, QEvent* event) {
         switch (event->type()) {
             case QEvent::FocusIn:
             case QEvent::FocusOut:
-                m_window.guard([this] { lvAdvancEnter(); });
+                m_host.guard([this] { lvAdvancEnter(); });
                 break;
             case QEvent::KeyPress: {
                 auto* key = static_cast<QKeyEvent*>(event);
                 bool taken = false;
-                m_window.guard([&] { taken = lvAdvancKeyDown(key->key(), key->modifiers()); });
+                m_host.guard([&] { taken = lvAdvancKeyDown(key->key(), key->modifiers()); });
                 if (taken) return true;
                 break;
             }
@@ -747,12 +735,12 @@ bool ThemeLibraryPage::eventFilter(QObject* watched, QEvent* event) {
     } else if (watched == m_lvAdvanc->viewport()) {
         switch (event->type()) {
             case QEvent::MouseButtonRelease:
-                m_window.guard([this] { lvAdvancEnter(); });
+                m_host.guard([this] { lvAdvancEnter(); });
                 break;
             case QEvent::MouseButtonDblClick:
                 // Once the view has handled the click (and selected the row under it).
                 QMetaObject::invokeMethod(
-                    this, [this] { m_window.guard([this] { lvAdvancDblClick(); }); },
+                    this, [this] { m_host.guard([this] { lvAdvancDblClick(); }); },
                     Qt::QueuedConnection);
                 break;
             case QEvent::DragEnter:

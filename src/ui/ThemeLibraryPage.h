@@ -52,7 +52,7 @@ class ThemeLibraryPage final : public MainWindowPage {
     Q_OBJECT
 public:
     /// readAhead, when given, holds the library as formCreate is to list it.
-    ThemeLibraryPage(TfMain& window, QWidget* sheet,
+    ThemeLibraryPage(PageHost& host, QWidget* sheet,
                      std::unique_ptr<LibraryReadAhead> readAhead = nullptr);
     ~ThemeLibraryPage() override;
 

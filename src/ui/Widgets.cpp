@@ -36,4 +36,14 @@ QTreeWidget* makeReportView(QWidget* parent, const char* name, int columns) {
     return view;
 }
 
+void setHint(QWidget* control, const QString& hint) {
+    control->setProperty("hint", hint);
+    control->setToolTip(hint);
+}
+
+QString literalMenuText(const QString& text) {
+    QString escaped = text;
+    return escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 }  // namespace velluma

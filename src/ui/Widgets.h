@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QLabel;
 class QTreeWidget;
 class QWidget;
@@ -12,5 +14,9 @@ QLabel* makeArticleLabel(QWidget* parent, const char* name);
 QLabel* makeBarLabel(QWidget* parent, const char* name);
 /// A list view in report style: columns, whole-row selection, no tree decoration.
 QTreeWidget* makeReportView(QWidget* parent, const char* name, int columns);
+/// A control's hint: its tooltip, and what the status line shows while the mouse is over it.
+void setHint(QWidget* control, const QString& hint);
+/// Menus would take "&" as an access-key marker; captions stay as written.
+QString literalMenuText(const QString& text);
 
 }  // namespace velluma
