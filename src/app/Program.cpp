@@ -7,8 +7,10 @@
 #include <exception>
 #include <stdexcept>
 
+#include "app/CommandLine.h"
 #include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
+#include "core/DataFolder.h"
 #include "core/Options.h"
 #include "core/PendingReports.h"
 #include "core/ProgramFolder.h"
@@ -62,6 +64,8 @@ void processEventsUntilSessionEnd() {
 }  // namespace
 
 int runProgram(int argc, char** argv) {
+    // --help and --version answer without a display.
+    if (const int code = answerCommandLine(argc, argv); code >= 0) return code;
     VellumaApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);  // the window hides to the tray
     SessionEndWatcher sessionEndWatcher;
@@ -70,24 +74,28 @@ int runProgram(int argc, char** argv) {
     Platform platform;
     Settings settings;
     std::vector<TMLang> languages;
-    std::string folder;
+    // The data lives beside the program file, or in the user's own folder when that one
+    // cannot be written (an installed package).
+    ProgramFolders folders;
     try {
-        folder = runningProgramFolder();
+        folders = chooseProgramFolders(runningProgramFolder());
     } catch (const std::exception& e) {
         return reportFatal(e);
     }
+    const std::string& folder = folders.data;
     SingleInstance instance(folder);
     if (!instance.claim()) return 0;  // the running copy shows itself
 
     // 1. Settings, the language list, the first-run lists and the links.
     try {
+        prepareDataFolder(folders);
         for (const char* sub : {"/registry", "/advThemes", "/advThemes/Recycled", "/imgLists",
                                 "/imgLists/Recycled", "/imgLists/WorkDir"})
             removeStaleTempFiles(folder + sub);
-        platform = makeSystemPlatform(folder);
+        platform = makeSystemPlatform(folder, folders.install);
         app.boxes = platform.messageBoxes.get();
-        FindLanguages(folder + "/Languages", folder, languages);
-        settings = ReadSettings(*platform.registry, folder);
+        FindLanguages(folders.install + "/Languages", folders.install, languages);
+        settings = ReadSettings(*platform.registry, folder, folders.install);
     } catch (const std::exception& e) {
         return reportFatal(e);
     }

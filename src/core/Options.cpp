@@ -93,13 +93,19 @@ std::string AbstractListText(const std::string& programFolder) {
 }
 
 Settings ReadSettings(Registry& registry, const std::string& programFolder) {
+    return ReadSettings(registry, programFolder, programFolder);
+}
+
+Settings ReadSettings(Registry& registry, const std::string& programFolder,
+                      const std::string& installFolder) {
     Settings s;
     s.ProgramFolder = programFolder;
+    s.InstallFolder = installFolder;
     if (::chdir(programFolder.c_str()) != 0) {
         // Relative paths are never used; the folder only matters for child processes.
     }
     TOptions& o = s.options;
-    o.LanguageFileName = programFolder + "/Languages/english.lng";
+    o.LanguageFileName = installFolder + "/Languages/english.lng";
 
     const OptionsReader r(registry);
     r.read("LanguageFileName", o.LanguageFileName);
@@ -138,7 +144,7 @@ Settings ReadSettings(Registry& registry, const std::string& programFolder) {
     o.GroupDisplay = UnpackGroupDisplay(o.ilgrDispl);
     o.GroupDisplayEdit = o.GroupDisplay;
 
-    const IniFile links = IniFile::load(programFolder + "/links.ini");
+    const IniFile links = IniFile::load(installFolder + "/links.ini");
     for (std::size_t i = 0; i < s.Links.size(); ++i)
         s.Links[i] = links.readString("INTERNET_LINKS", "link" + std::to_string(i));
     return s;

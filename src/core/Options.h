@@ -38,7 +38,8 @@ struct TOptions {
 /// The settings record and the strings beside it, owned for the whole run.
 struct Settings {
     TOptions options;
-    std::string ProgramFolder;  // without a trailing slash
+    std::string ProgramFolder;  // where the program's data lives, without a trailing slash
+    std::string InstallFolder;  // the program file's folder: Languages, Help, links.ini
     std::string cadvTheme;      // current theme package
     std::string cIList;         // current image list file
     std::string cImg;           // current picture, without "?w*h"
@@ -59,7 +60,10 @@ std::string AbstractListText(const std::string& programFolder);
 
 /// Makes programFolder the current folder, reads every setting (defaults for missing
 /// values or values of another type), writes the first-run lists on a first run and
-/// reads the link table. Never throws for bad stored data.
+/// reads the link table of installFolder. Never throws for bad stored data.
+Settings ReadSettings(Registry& registry, const std::string& programFolder,
+                      const std::string& installFolder);
+/// The same for a program whose data lives beside it.
 Settings ReadSettings(Registry& registry, const std::string& programFolder);
 
 /// Writes every setting in one durable step; "firstrun" is always written. Throws

@@ -17,7 +17,7 @@
 
 namespace velluma {
 
-Platform makeSystemPlatform(const std::string& programFolder) {
+Platform makeSystemPlatform(const std::string& programFolder, const std::string& installFolder) {
     Platform p;
     p.registry = std::make_unique<FileRegistry>(programFolder + "/registry");
     p.screen = std::make_unique<QtScreen>();
@@ -41,7 +41,7 @@ Platform makeSystemPlatform(const std::string& programFolder) {
     p.activeDesktop = std::make_unique<LiveActiveDesktop>(
         std::make_unique<EmulatedActiveDesktop>(*p.registry),
         std::make_unique<LivePageProcess>(
-            programFolder + "/velluma-page", programFolder + "/advThemes/WorkDir",
+            installFolder + "/velluma-page", programFolder + "/advThemes/WorkDir",
             programFolder + "/advThemes/Still",
             LivePageProcess::Services{*p.messageBoxes, *p.registry, *p.wallpaperRefresh,
                                       *p.screen}),

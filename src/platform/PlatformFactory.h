@@ -7,7 +7,7 @@
 namespace velluma {
 
 /// The services of the system the program runs on; the registry lives in
-/// programFolder + "/registry".
-Platform makeSystemPlatform(const std::string& programFolder);
+/// programFolder + "/registry", the page program in installFolder.
+Platform makeSystemPlatform(const std::string& programFolder, const std::string& installFolder);
 
 }  // namespace velluma

@@ -211,7 +211,7 @@ void BuilderPage::build() {
     frameLayout->setContentsMargins(0, 0, 0, 0);  // the frame's line keeps it off the border
     m_flash = new MoviePreview(m_panel7);
     m_flash->setPageProgram(
-        QFile::decodeName(QByteArray::fromStdString(m_host.themes().programFolder)) +
+        QFile::decodeName(QByteArray::fromStdString(m_host.settings().InstallFolder)) +
         QStringLiteral("/velluma-page"));
     frameLayout->addWidget(m_flash);
     m_panel6->installEventFilter(this);

@@ -17,6 +17,7 @@
 #include <QTreeWidget>
 #include <filesystem>
 
+#include "core/DataFolder.h"
 #include "core/Options.h"
 #include "core/ProgramFolder.h"
 #include "core/ResolutionAgent.h"
@@ -174,7 +175,7 @@ void TfMain::b5Click(QObject* sender) {
 }
 
 std::string TfMain::helpFilePath() const {
-    return programPath(m_settings.ProgramFolder, m_language.HelpFile());
+    return programPath(m_settings.InstallFolder, m_language.HelpFile());
 }
 
 void TfMain::OpenHelpFile() {
@@ -444,7 +445,9 @@ void TfMain::applyStartupShortcut() {
     const std::string link = folder + "/Velluma.desktop";
     const std::string& program = m_settings.ProgramFolder;
     if (m_settings.options.RunAtStartup) {
-        m_platform.shell->createShortcut(program + "/velluma", "", program, link);
+        const bool perUser = program != m_settings.InstallFolder;
+        m_platform.shell->createShortcut(startupCommand(m_settings.InstallFolder, perUser), "",
+                                         program, link);
     } else {
         std::error_code ec;
         std::filesystem::remove(link, ec);  // a missing file is no error
