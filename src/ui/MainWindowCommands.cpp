@@ -32,6 +32,7 @@
 #include "ui/RadioGroup.h"
 #include "ui/ReportPage.h"
 #include "ui/ThemeLibraryPage.h"
+#include "ui/TrayToolTip.h"
 
 namespace velluma {
 namespace {
@@ -278,12 +279,21 @@ void TfMain::hoverLeave() {
 }
 
 void TfMain::Timer1Timer() {
-    if (m_hintMark == 0) UpdateStatusBar();
+    if (m_hintMark == 0) {
+        UpdateStatusBar();
+    } else {
+        showMode();  // a hint holds panel 0 only
+    }
 }
 
 void TfMain::showMode() {
-    setStatusPanel(
-        1, m_settings.options.state == 0 ? text("STATUS_BAR", "msg8") : text("STATUS_BAR", "msg9"));
+    const TOptions& o = m_settings.options;
+    const QString mode = o.state == 0 ? text("STATUS_BAR", "msg8") : text("STATUS_BAR", "msg9");
+    setStatusPanel(1, mode);
+    // The tray's tip follows the mode and what is shown, a rotation's step included.
+    if (!m_trayIcon) return;
+    const QString tip = trayToolTip(o.state, mode, m_settings.cadvTheme, m_settings.cImg);
+    if (m_trayIcon->toolTip() != tip) m_trayIcon->setToolTip(tip);
 }
 
 void TfMain::UpdateStatusBar() {
