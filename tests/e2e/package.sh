@@ -59,6 +59,13 @@ for size in 16 22 24 32 48 64 128 256; do
     png="$root/usr/share/icons/hicolor/${size}x$size/apps/example.velluma.Velluma.png"
     check "icon of $size px" bash -c "file '$png' | grep -q ' $size x $size,'"
 done
+# The Shell extension that the program folder carries is also there for every user.
+for extension in "$lib"/gnome-shell/*/metadata.json; do
+    [[ -e "$extension" ]] || continue
+    uuid=$(basename "$(dirname "$extension")")
+    check "the GNOME Shell extension $uuid is installed for every user" \
+        cmp -s "$extension" "$root/usr/share/gnome-shell/extensions/$uuid/metadata.json"
+done
 check "/usr/bin/velluma leads to the program file" \
     test "$(readlink "$root/usr/bin/velluma")" = ../lib/velluma/velluma
 check "no settings or lists are shipped" \
