@@ -12,6 +12,7 @@ packages=(
     dbus-daemon dbus-bin libglib2.0-dev libxcb1-dev gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common xfconf qt6-declarative-dev
     qt6-webengine-dev libqt6webenginecore6-bin openbox x11-utils x11-apps wmctrl unzip
     bubblewrap
+    python3-dbus python3-gi
     gnome-shell xwayland qt6-wayland libglib2.0-bin
     librsvg2-bin dpkg-dev fakeroot lintian desktop-file-utils appstream file
 )

@@ -21,6 +21,8 @@
 namespace velluma {
 namespace {
 
+constexpr int kCollectAfterMs = 2000;  // the replaced page is torn down by then
+
 xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
@@ -65,6 +67,9 @@ DesktopWindow::DesktopWindow(PageProfile& profile, LoopbackServer& server)
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
     setAutoFillBackground(true);
+    m_collect.setSingleShot(true);
+    m_collect.setInterval(kCollectAfterMs);
+    connect(&m_collect, &QTimer::timeout, this, &DesktopWindow::collectGarbage);
 
     followScreens();
     auto watchScreen = [this](QScreen* screen) {
@@ -119,6 +124,7 @@ void DesktopWindow::present(const QString& folder, const QString& startPage) {
     connect(livePage, &LivePage::loadFailed, this, [this] {
         const QString startPage = m_pending.startPage;
         drop(m_pending);
+        if (m_current.page) m_profile.applyFrameBudget(*m_current.page);
         if (!m_current.view) hide();  // nothing to show: let the desktop's own picture through
         Q_EMIT failed(page_protocol::failure(page_protocol::kLoadFailed, startPage));
     });
@@ -126,6 +132,9 @@ void DesktopWindow::present(const QString& folder, const QString& startPage) {
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
                 if (status != QWebEnginePage::NormalTerminationStatus) Q_EMIT rendererCrashed();
             });
+
+    if (m_current.page)
+        PageProfile::applyFrameBudget(*m_current.page, frame_budget::kWhileReplaced);
 
     QUrl url(m_server.origin());
     url.setPath(prefix + page, QUrl::DecodedMode);
@@ -146,6 +155,12 @@ void DesktopWindow::setPaused(bool paused) {
             m_current.page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
         if (m_current.view || m_pending.view) showBelowAll();
     }
+}
+
+void DesktopWindow::setFrameBudget(int fps) {
+    m_profile.setFrameBudget(fps);
+    for (Presentation* p : {&m_current, &m_pending})
+        if (p->page) m_profile.applyFrameBudget(*p->page);
 }
 
 // Window managers keep a desktop window at the bottom; without one it must go there itself,
@@ -178,7 +193,17 @@ void DesktopWindow::takeOverPending() {
     m_pending = {};
     m_current.view->raise();
     if (m_paused) m_current.page->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
+    m_collect.start();
     Q_EMIT shown(m_current.startPage);
+}
+
+// The pages share one script heap. The engine grows it rather than collecting, so without a
+// word the heaps and Flash memories of the pages replaced stay for many switches; once the
+// old page is gone, one full collection returns them.
+void DesktopWindow::collectGarbage() {
+    if (m_current.page && !m_paused)
+        m_current.page->runJavaScript(QStringLiteral("window.gc && window.gc();"),
+                                      QWebEngineScript::ApplicationWorld);
 }
 
 void DesktopWindow::drop(Presentation& presentation) {

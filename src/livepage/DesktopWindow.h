@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 class QWebEngineView;
@@ -28,6 +29,9 @@ public:
     /// Paused: hidden, and the page frozen (no rendering, no timers).
     void setPaused(bool paused);
 
+    /// Frames a second for the shown page and those to come.
+    void setFrameBudget(int fps);
+
 Q_SIGNALS:
     void shown(const QString& startPage);
     void failed(const QString& reason);
@@ -49,12 +53,14 @@ private:
     void followScreens();
     void takeOverPending();
     void drop(Presentation& presentation);
+    void collectGarbage();
 
     PageProfile& m_profile;
     LoopbackServer& m_server;
     Presentation m_current;
     Presentation m_pending;
     bool m_paused = false;
+    QTimer m_collect;
 };
 
 }  // namespace velluma

@@ -36,9 +36,10 @@ private:
     int m_port;
 };
 
-// Set before the emulator loads: play at once, without the click-to-play overlay, draw on a
-// 2D canvas (the engine has no GPU, so WebGL is never there), and never let a movie open links
-// or talk to the network beyond the files beside it.
+// Set before the emulator loads: play at once, without the click-to-play overlay, draw with
+// WebGL where the engine has a GPU and on a 2D canvas otherwise (WebGL on a software driver
+// costs more than the canvas), and never let a movie open links or talk to the network beyond
+// the files beside it.
 const char kRuffleConfig[] = R"(
 (function () {
     window.RufflePlayer = window.RufflePlayer || {};
@@ -47,7 +48,7 @@ const char kRuffleConfig[] = R"(
         autoplay: "on",
         unmuteOverlay: "hidden",
         splashScreen: false,
-        preferredRenderer: "canvas",
+        preferredRenderer: "%2",
         contextMenu: "off",
         letterbox: "off",
         allowNetworking: "internal",
@@ -66,11 +67,23 @@ const char kRuffleConfig[] = R"(
 // size of the desktop they were built on; the emulator replaces the <embed>, so it takes the
 // object's size, as the ActiveX player did. The emulator costs about 10 MiB even with nothing
 // to play, so it is loaded only once the page has a movie, even one it adds later.
+// Drawing in software, the emulator draws its stage at a fraction of the screen's pixels
+// (it sizes its canvas by the device pixel ratio, which the page then reports lower) and the
+// compositor scales it up: movies are mostly soft shapes and gradients, and every pixel of
+// their vector drawing costs the processor.
 const char kRuffleLoader[] = R"(
 (function () {
     if (document.querySelector('script[data-velluma-ruffle]')) return;
     function hasMovie() { return document.querySelector('object, embed') !== null; }
     function load() {
+        var stageScale = %2;
+        if (stageScale < 1) {
+            var ratio = window.devicePixelRatio * stageScale;
+            Object.defineProperty(window, 'devicePixelRatio', {
+                configurable: true,
+                get: function () { return ratio; }
+            });
+        }
         var objects = document.querySelectorAll('object');
         for (var i = 0; i < objects.length; ++i) {
             var embed = objects[i].querySelector('embed');
@@ -98,6 +111,11 @@ const char kRuffleLoader[] = R"(
 })();
 )";
 
+const char kFrameBudgetScript[] = "velluma-frame-budget";
+
+// Of the screen's pixels in each direction, for a movie's stage drawn in software.
+constexpr double kSoftwareStageScale = 0.5;
+
 QWebEngineScript makeScript(const QString& name, const QString& source,
                             QWebEngineScript::InjectionPoint point) {
     QWebEngineScript script;
@@ -111,11 +129,13 @@ QWebEngineScript makeScript(const QString& name, const QString& source,
 
 }  // namespace
 
-PageProfile::PageProfile(const LoopbackServer& server, const QString& ruffleFolder, QObject* parent)
+PageProfile::PageProfile(const LoopbackServer& server, const QString& ruffleFolder,
+                         Rendering rendering, QObject* parent)
     : QObject(parent),
       m_profile(new QWebEngineProfile(this)),  // no storage name: off the record
       m_filter(new RequestFilter(server.port(), this)),
-      m_origin(server.origin()) {
+      m_origin(server.origin()),
+      m_rendering(rendering) {
     m_profile->setHttpCacheType(QWebEngineProfile::NoCache);
     m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     m_profile->setSpellCheckEnabled(false);
@@ -139,6 +159,7 @@ PageProfile::PageProfile(const LoopbackServer& server, const QString& ruffleFold
     settings->setAttribute(QWebEngineSettings::ScreenCaptureEnabled, false);
     settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
 
+    setFrameBudget(m_frameBudget);
     if (QFileInfo(ruffleFolder + QStringLiteral("/ruffle.js")).isFile())
         addFlashEmulator(m_origin + LoopbackServer::rufflePrefix());
     else
@@ -150,13 +171,36 @@ PageProfile::~PageProfile() = default;
 
 void PageProfile::addFlashEmulator(const QString& publicPath) {
     QWebEngineScriptCollection* scripts = m_profile->scripts();
-    scripts->insert(makeScript(QStringLiteral("velluma-ruffle-config"),
-                               QString::fromLatin1(kRuffleConfig).arg(publicPath),
-                               QWebEngineScript::DocumentCreation));
+    scripts->insert(
+        makeScript(QStringLiteral("velluma-ruffle-config"),
+                   QString::fromLatin1(kRuffleConfig)
+                       .arg(publicPath, m_rendering == Rendering::Gpu ? QStringLiteral("webgl")
+                                                                      : QStringLiteral("canvas")),
+                   QWebEngineScript::DocumentCreation));
     // The polyfill replaces the pages' <object> and <embed> elements by itself.
-    scripts->insert(makeScript(QStringLiteral("velluma-ruffle-loader"),
-                               QString::fromLatin1(kRuffleLoader).arg(publicPath),
-                               QWebEngineScript::DocumentReady));
+    scripts->insert(makeScript(
+        QStringLiteral("velluma-ruffle-loader"),
+        QString::fromLatin1(kRuffleLoader)
+            .arg(publicPath,
+                 QString::number(m_rendering == Rendering::Gpu ? 1.0 : kSoftwareStageScale)),
+        QWebEngineScript::DocumentReady));
+}
+
+void PageProfile::setFrameBudget(int fps) {
+    m_frameBudget = fps;
+    QWebEngineScriptCollection* scripts = m_profile->scripts();
+    for (const QWebEngineScript& old : scripts->find(QLatin1String(kFrameBudgetScript)))
+        scripts->remove(old);
+    scripts->insert(makeScript(QLatin1String(kFrameBudgetScript), frame_budget::script(fps),
+                               QWebEngineScript::DocumentCreation));
+}
+
+void PageProfile::applyFrameBudget(QWebEnginePage& page) const {
+    applyFrameBudget(page, m_frameBudget);
+}
+
+void PageProfile::applyFrameBudget(QWebEnginePage& page, int fps) {
+    page.runJavaScript(frame_budget::script(fps));
 }
 
 void PageProfile::quieten(QWebEnginePage& page) {

@@ -3,6 +3,9 @@
 #include <QObject>
 #include <QString>
 
+#include "livepage/FrameBudget.h"
+#include "livepage/GpuChoice.h"
+
 class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineUrlRequestInterceptor;
@@ -19,7 +22,7 @@ class PageProfile : public QObject {
     Q_OBJECT
 public:
     /// ruffleFolder may be missing; pages then show without their movies.
-    PageProfile(const LoopbackServer& server, const QString& ruffleFolder,
+    PageProfile(const LoopbackServer& server, const QString& ruffleFolder, Rendering rendering,
                 QObject* parent = nullptr);
     ~PageProfile() override;
 
@@ -29,12 +32,22 @@ public:
     static void quieten(QWebEnginePage& page);
     QWebEngineProfile* profile() const { return m_profile; }
 
+    /// Frames a second for the pages made from now on; running pages take it with
+    /// applyFrameBudget.
+    void setFrameBudget(int fps);
+    int frameBudget() const { return m_frameBudget; }
+    void applyFrameBudget(QWebEnginePage& page) const;
+    /// A budget of its own for page until the next applyFrameBudget.
+    static void applyFrameBudget(QWebEnginePage& page, int fps);
+
 private:
     void addFlashEmulator(const QString& origin);
 
     QWebEngineProfile* m_profile;
     QWebEngineUrlRequestInterceptor* m_filter;
     QString m_origin;
+    Rendering m_rendering;
+    int m_frameBudget = frame_budget::kDefault;
 };
 
 }  // namespace velluma

@@ -4,12 +4,21 @@
 //   velluma-page                 commands on standard input, answers on standard output
 //   velluma-page --still <work folder> <start page> <out.png> <width> <height>
 //   velluma-page --preview <parent X11 window>  the builder's movie preview, commands on stdin
+//   velluma-page --gl-renderer   prints the display's OpenGL renderer (asked by itself)
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QProcessEnvironment>
 
 #include <csignal>
 #include <cstdio>
@@ -19,8 +28,10 @@
 
 #include "livepage/CommandChannel.h"
 #include "livepage/DesktopWindow.h"
+#include "livepage/GpuChoice.h"
 #include "livepage/LoopbackServer.h"
 #include "livepage/PageProfile.h"
+#include "livepage/PowerSource.h"
 #include "livepage/PreviewWindow.h"
 #include "livepage/StillRenderer.h"
 #include "livepage/X11CoverageWatcher.h"
@@ -31,29 +42,91 @@ namespace protocol = page_protocol;
 
 namespace {
 
-// Chromium draws in software: there may be no GPU, and a wallpaper needs none. Qt's scene graph
-// then only copies those frames, so it stays off OpenGL too, which would load the software GL
-// driver (tens of MiB) for nothing. One process holds the renderer (the pages are ours, and a
-// crash ends us either way): separate renderer, zygote and audio processes would add well
-// over 100 MiB of resident memory. Flash movies compile their functions on first use, with the
-// baseline compiler only: optimised code would cost about 100 MiB more for a little speed.
-// Nothing of Chromium's own is fetched, and no proxy is looked for: the pages talk to
-// 127.0.0.1 only.
-void configureEngine() {
-    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
-    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
-        qputenv("QT_XCB_GL_INTEGRATION", "none");
-    // The user's own flags come last, so they win.
+// Without a GPU, Chromium draws in software and Qt's scene graph then only copies those
+// frames, so it stays off OpenGL too, which would load the software GL driver (tens of MiB)
+// for nothing. One process holds the renderer (the pages are ours, and a crash ends us either
+// way): separate renderer, zygote and audio processes would add well over 100 MiB of resident
+// memory. Flash movies compile their functions on first use, with the baseline compiler only:
+// optimised code would cost about 100 MiB more for a little speed. The desktop window asks for
+// a full collection after a switch (--expose-gc). Nothing of Chromium's own
+// is fetched, and no proxy is looked for: the pages talk to 127.0.0.1 only.
+void configureEngine(Rendering rendering, bool forced) {
     QByteArray flags =
-        " --disable-gpu --single-process --js-flags=--liftoff-only,--wasm-lazy-compilation"
+        " --single-process --js-flags=--liftoff-only,--wasm-lazy-compilation,--expose-gc"
         " --disable-features=AudioServiceOutOfProcess"
         " --disable-background-networking --disable-component-update"
         " --disable-domain-reliability --no-pings --disable-breakpad --no-proxy-server";
+    if (rendering == Rendering::Software) {
+        if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+            qputenv("QT_QUICK_BACKEND", "software");
+        if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
+            qputenv("QT_XCB_GL_INTEGRATION", "none");
+        flags += " --disable-gpu";
+    } else if (forced) {
+        flags += " --ignore-gpu-blocklist";  // asked for, even on a driver Chromium distrusts
+    }
     // Chromium refuses to start as root with its sandbox (which a single process does not
     // use anyway); QTWEBENGINE_DISABLE_SANDBOX is honoured as well.
     if (::geteuid() == 0) flags += " --no-sandbox";
+    // The user's own flags come last, so they win.
     flags += " " + qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+}
+
+int printRenderer(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    QOffscreenSurface surface;
+    surface.create();
+    QOpenGLContext context;
+    if (!context.create() || !context.makeCurrent(&surface)) return 1;
+    const auto* name = reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
+    std::printf("%s\n", name ? name : "");
+    std::fflush(stdout);
+    return 0;
+}
+
+// A hardware driver needs a GPU's device node; without one (most virtual machines and
+// containers) the display's renderer is a software one and is not worth a start of ours.
+bool hasGpuDevice() {
+    const QDir dri(QStringLiteral("/dev/dri"));
+    return !dri.entryList({QStringLiteral("renderD*"), QStringLiteral("card*")}, QDir::System)
+                .isEmpty() ||
+           QFileInfo::exists(QStringLiteral("/dev/nvidiactl"));
+}
+
+// The display's OpenGL renderer, read by a short run of ourselves: the engine's settings must
+// be made before it starts, and a driver loaded here would stay for nothing. Empty when it
+// cannot be read within a few seconds.
+QString displayRenderer(const char* self) {
+    constexpr int kWaitMs = 4000;
+    int out[2];
+    if (::pipe(out) != 0) return {};
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        return {};
+    }
+    if (child == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        ::close(out[1]);
+        ::execl("/proc/self/exe", self, "--gl-renderer", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    QByteArray said;
+    pollfd reader{out[0], POLLIN, 0};
+    char chunk[512];
+    while (::poll(&reader, 1, kWaitMs) > 0) {
+        const ssize_t n = ::read(out[0], chunk, sizeof chunk);
+        if (n <= 0) break;
+        said.append(chunk, n);
+    }
+    ::close(out[0]);
+    ::kill(child, SIGKILL);  // gone already, unless it hangs in the driver
+    ::waitpid(child, nullptr, 0);
+    return QString::fromUtf8(said).section(QLatin1Char('\n'), 0, 0).trimmed();
 }
 
 // Pages measure the desktop in device pixels, as the wallpaper does: the sizes written into
@@ -107,6 +180,17 @@ int runDesktop(QApplication& app, PageProfile& profile, LoopbackServer& server) 
         app.exit(3);
     });
 
+    // On battery the budget drops; no UPower, no change.
+    PowerSource power;
+    auto followPower = [&window](bool onBattery) {
+        const int fps = frame_budget::forPower(onBattery);
+        std::fprintf(stderr, "velluma-page: at most %d frames a second (%s)\n", fps,
+                     onBattery ? "on battery" : "on mains power");
+        window.setFrameBudget(fps);
+    };
+    QObject::connect(&power, &PowerSource::onBatteryChanged, &window, followPower);
+    if (power.onBattery()) followPower(true);
+
     std::unique_ptr<X11CoverageWatcher> coverage;
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         coverage = std::make_unique<X11CoverageWatcher>();
@@ -125,6 +209,10 @@ int runDesktop(QApplication& app, PageProfile& profile, LoopbackServer& server) 
 int main(int argc, char** argv) {
     using namespace velluma;
     std::signal(SIGPIPE, SIG_IGN);  // the tray program may be gone; stdin's end tells us
+    if (argc > 1 && std::strcmp(argv[1], "--gl-renderer") == 0) {
+        const int code = printRenderer(argc, argv);
+        std::_Exit(code);  // a driver's teardown has nothing to give us
+    }
     const bool still = argc > 1 && std::strcmp(argv[1], "--still") == 0;
     if (still && argc != 7) {
         std::fprintf(stderr,
@@ -145,7 +233,13 @@ int main(int argc, char** argv) {
         CommandChannel::send(protocol::error(protocol::kNoDisplay));  // Qt would abort
         return 1;
     }
-    configureEngine();
+    // A still is drawn offscreen, where the software path is the one that works everywhere.
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const Rendering rendering = still ? Rendering::Software : chooseRendering(environment, [&argv] {
+        return hasGpuDevice() ? displayRenderer(argv[0]) : QString();
+    });
+    configureEngine(rendering, gpuForced(environment));
+    if (rendering == Rendering::Gpu) std::fprintf(stderr, "velluma-page: drawing on the GPU\n");
     if (!preview) useDevicePixels();  // the preview fits its movie into the builder's frame
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -160,7 +254,7 @@ int main(int argc, char** argv) {
     }
     const QString ruffle = QCoreApplication::applicationDirPath() + QStringLiteral("/ruffle");
     server.setRuffleFolder(ruffle);
-    PageProfile profile(server, ruffle);
+    PageProfile profile(server, ruffle, rendering);
     int code = 0;
     if (still)
         code = runStill(app, profile, server, app.arguments());
