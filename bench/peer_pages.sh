@@ -129,6 +129,9 @@ window.show_all()
 Gtk.main()
 EOF
 
+# Debian's Python, where its gi module is, also where another one comes first.
+py=/usr/bin/python3
+[[ -x $py ]] || py=python3
 width=${screen%x*}
 height=${screen#*x}
 mkdir -p "$scratch/www"
@@ -160,9 +163,9 @@ measure() {
         engine_pid=$!
         ;;
     webkit)
-        python3 -c 'import gi; gi.require_version("WebKit2", "4.1")' 2>/dev/null ||
+        "$py" -c 'import gi; gi.require_version("WebKit2", "4.1")' 2>/dev/null ||
             { echo "  webkit: gir1.2-webkit2-4.1 not installed, skipped"; return 1; }
-        python3 "$scratch/webkit_view.py" "http://127.0.0.1:$port/$engine/$start" "$width" \
+        "$py" "$scratch/webkit_view.py" "http://127.0.0.1:$port/$engine/$start" "$width" \
             "$height" >"$log" 2>&1 &
         engine_pid=$!
         ;;
