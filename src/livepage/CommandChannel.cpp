@@ -65,11 +65,12 @@ void CommandChannel::handleLine(const QString& line) {
 }
 
 bool CommandChannel::takes(protocol::Verb verb) const {
-    return verb == protocol::Verb::Show;
+    return verb == protocol::Verb::Show || verb == protocol::Verb::Covered;
 }
 
 void CommandChannel::handleCommand(const protocol::Command& command) {
     if (command.verb == protocol::Verb::Show) Q_EMIT showRequested(command.first, command.second);
+    if (command.verb == protocol::Verb::Covered) Q_EMIT coveredTold(command.covered);
 }
 
 }  // namespace velluma

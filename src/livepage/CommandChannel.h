@@ -21,6 +21,8 @@ public:
 
 Q_SIGNALS:
     void showRequested(const QString& folder, const QString& startPage);
+    /// Whether the desktop's shell sees every monitor covered.
+    void coveredTold(bool covered);
     /// "quit", or the end of input (the tray program is gone).
     void quitRequested();
 

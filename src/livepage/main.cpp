@@ -20,6 +20,7 @@
 #include <QOpenGLFunctions>
 #include <QProcessEnvironment>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -155,20 +156,40 @@ int runStill(QApplication& app, PageProfile& profile, LoopbackServer& server,
     return app.exec();
 }
 
-int runDesktop(QApplication& app, PageProfile& profile, LoopbackServer& server) {
+// The token the tray program got the shell's background layer for, taken out of the
+// environment so that nothing started from here sees it; empty when there is none.
+QByteArray takeShellToken() {
+    QByteArray token = qgetenv("VELLUMA_SHELL_TOKEN");
+    qunsetenv("VELLUMA_SHELL_TOKEN");
+    const bool hex = std::all_of(token.begin(), token.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+    });
+    return hex && token.size() >= 32 && token.size() <= 128 ? token : QByteArray();
+}
+
+int runDesktop(QApplication& app, PageProfile& profile, LoopbackServer& server,
+               const QByteArray& shellToken) {
     CommandChannel channel;
     QObject::connect(&channel, &CommandChannel::quitRequested, &app, [&app] { app.exit(0); });
 
     // A Wayland compositor does not keep an X11 desktop window (through Xwayland) behind others.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
-        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-        qgetenv("XDG_SESSION_TYPE") == "wayland") {
-        // Debian's layer-shell library is built for Qt 5 only: no background layer for us.
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
+                         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                         qgetenv("XDG_SESSION_TYPE") == "wayland";
+    // Only the desktop's shell can lend a Wayland window a place behind the others (our GNOME
+    // Shell extension does); Debian's layer-shell library is built for Qt 5 only.
+    const bool shellLayer = wayland && !shellToken.isEmpty() &&
+                            QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (wayland && !shellLayer) {
         CommandChannel::send(protocol::error(protocol::kNoDesktopLayer));
         return app.exec();
     }
+    // The shell knows the window by its app id and by the token in its title.
+    if (shellLayer) QGuiApplication::setDesktopFileName(QStringLiteral("velluma-page"));
 
     DesktopWindow window(profile, server);
+    if (shellLayer)
+        window.setWindowTitle(QStringLiteral("velluma-page ") + QString::fromLatin1(shellToken));
     QObject::connect(&channel, &CommandChannel::showRequested, &window, &DesktopWindow::present);
     QObject::connect(&window, &DesktopWindow::shown, &app, [](const QString& startPage) {
         CommandChannel::send(protocol::shown(startPage));
@@ -191,14 +212,16 @@ int runDesktop(QApplication& app, PageProfile& profile, LoopbackServer& server) 
     QObject::connect(&power, &PowerSource::onBatteryChanged, &window, followPower);
     if (power.onBattery()) followPower(true);
 
+    auto pause = [&window](bool covered) {
+        window.setPaused(covered);
+        CommandChannel::send(covered ? protocol::paused() : protocol::resumed());
+    };
+    if (shellLayer) QObject::connect(&channel, &CommandChannel::coveredTold, &window, pause);
+
     std::unique_ptr<X11CoverageWatcher> coverage;
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         coverage = std::make_unique<X11CoverageWatcher>();
-        QObject::connect(
-            coverage.get(), &X11CoverageWatcher::coveredChanged, &window, [&window](bool covered) {
-                window.setPaused(covered);
-                CommandChannel::send(covered ? protocol::paused() : protocol::resumed());
-            });
+        QObject::connect(coverage.get(), &X11CoverageWatcher::coveredChanged, &window, pause);
     }
     return app.exec();
 }
@@ -233,6 +256,12 @@ int main(int argc, char** argv) {
         CommandChannel::send(protocol::error(protocol::kNoDisplay));  // Qt would abort
         return 1;
     }
+    const QByteArray shellToken = takeShellToken();
+    // The shell's background layer takes a Wayland window only, not one through Xwayland.
+    if (!still && !preview && !shellToken.isEmpty() &&
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "wayland");
     // A still is drawn offscreen, where the software path is the one that works everywhere.
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     const Rendering rendering = still ? Rendering::Software : chooseRendering(environment, [&argv] {
@@ -261,7 +290,7 @@ int main(int argc, char** argv) {
     else if (preview)
         code = runPreview(app, profile, server, app.arguments().at(2));
     else
-        code = runDesktop(app, profile, server);
+        code = runDesktop(app, profile, server, shellToken);
     // Chromium's teardown in a single process can wait for ever on its renderer thread while a
     // page still animates, and nothing of ours needs it: the still is written, nothing is kept.
     std::fflush(nullptr);

@@ -7,6 +7,7 @@
 #include "platform/posix/DesktopWallpaper.h"
 #include "platform/posix/EmulatedActiveDesktop.h"
 #include "platform/posix/FileRegistry.h"
+#include "platform/posix/GnomeShellBackground.h"
 #include "platform/posix/LiveActiveDesktop.h"
 #include "platform/posix/LivePageProcess.h"
 #include "platform/posix/MonotonicClock.h"
@@ -38,13 +39,20 @@ Platform makeSystemPlatform(const std::string& programFolder, const std::string&
     // The Active Desktop's state lives in the registry; its pages play in a process of
     // their own.
     p.workFolders = std::make_unique<WorkFolderCleaner>(programFolder + "/advThemes/WorkDir");
+    // GNOME on Wayland keeps no place behind the windows; our Shell extension lends one.
+    std::shared_ptr<BackgroundLayer> backgroundLayer;
+    if (desktop == DesktopKind::Gnome && probe.qtPlatform.starts_with("wayland"))
+        backgroundLayer = std::make_shared<GnomeShellBackground>(
+            *p.registry, *p.messageBoxes,
+            installFolder + "/gnome-shell/" + GnomeShellBackground::kUuid,
+            GnomeShellBackground::userDataHome());
     p.activeDesktop = std::make_unique<LiveActiveDesktop>(
         std::make_unique<EmulatedActiveDesktop>(*p.registry),
         std::make_unique<LivePageProcess>(
             installFolder + "/velluma-page", programFolder + "/advThemes/WorkDir",
             programFolder + "/advThemes/Still",
-            LivePageProcess::Services{*p.messageBoxes, *p.registry, *p.wallpaperRefresh,
-                                      *p.screen}),
+            LivePageProcess::Services{*p.messageBoxes, *p.registry, *p.wallpaperRefresh, *p.screen,
+                                      std::move(backgroundLayer)}),
         p.workFolders.get());
     p.shell = std::make_unique<DesktopShell>(desktop);
     p.fileDialogs = std::make_unique<QtFileDialogs>();

@@ -11,6 +11,7 @@ constexpr QLatin1StringView kMovie("movie");
 constexpr QLatin1StringView kSize("size");
 constexpr QLatin1StringView kClear("clear");
 constexpr QLatin1StringView kQuit("quit");
+constexpr QLatin1StringView kCovered("covered");
 
 constexpr QLatin1StringView kShown("shown");
 constexpr QLatin1StringView kPlaying("playing");
@@ -48,6 +49,8 @@ QLatin1StringView wordOf(Verb verb) {
             return kClear;
         case Verb::Quit:
             return kQuit;
+        case Verb::Covered:
+            return kCovered;
         case Verb::None:
         case Verb::Unknown:
             break;
@@ -88,6 +91,10 @@ Command parseCommand(const QString& line) {
         command.wellFormed = parts.size() == 2 && widthOk && heightOk &&
                              command.size.width() >= 0 && command.size.height() >= 0 &&
                              command.size.width() <= kMaxSide && command.size.height() <= kMaxSide;
+    } else if (const auto rest = argumentsOf(line, kCovered)) {
+        command.verb = Verb::Covered;
+        command.covered = *rest == QLatin1String("1");
+        command.wellFormed = command.covered || *rest == QLatin1String("0");
     } else {
         command.verb = Verb::Unknown;
         command.first = line.section(QLatin1Char(' '), 0, 0);
@@ -115,6 +122,10 @@ QByteArray quit() {
     return commandLine(kQuit);
 }
 
+QByteArray covered(bool covered) {
+    return commandLine(kCovered, covered ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
 QString refusal(const Command& command, bool verbTaken) {
     if (verbTaken && !command.wellFormed) {
         switch (command.verb) {
@@ -124,6 +135,8 @@ QString refusal(const Command& command, bool verbTaken) {
                 return error(QStringLiteral("movie needs <path><TAB><quality>"));
             case Verb::Size:
                 return error(QStringLiteral("size needs <width> <height>"));
+            case Verb::Covered:
+                return error(QStringLiteral("covered needs 1 or 0"));
             default:
                 break;
         }

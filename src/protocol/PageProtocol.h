@@ -15,11 +15,12 @@
 ///   size <width> <height>             paused, resumed
 ///   clear                             error <reason>
 ///   quit                              error <reason>: <page, folder or movie>
+///   covered 1, covered 0 (the desktop's shell sees every monitor covered, or no longer)
 namespace velluma::page_protocol {
 
 // --- Commands, tray program -> page program ---------------------------------------------
 
-enum class Verb { None, Show, Movie, Size, Clear, Quit, Unknown };
+enum class Verb { None, Show, Movie, Size, Clear, Quit, Covered, Unknown };
 
 /// One command line read. verb None: an empty line, to be ignored.
 struct Command {
@@ -28,6 +29,7 @@ struct Command {
     QString first;           // show: the work folder; movie: the path; unknown: the word
     QString second;          // show: the start page, relative to the folder; movie: the quality
     QSize size;              // size
+    bool covered = false;    // covered
 };
 
 /// The largest side a size command may give: what a window of the builder can be.
@@ -42,6 +44,7 @@ QByteArray movie(const QString& path, const QString& quality);
 QByteArray size(int width, int height);
 QByteArray clear();
 QByteArray quit();
+QByteArray covered(bool covered);
 
 /// The answer to a command line the page program cannot act on: its verb is not taken in the
 /// page program's mode (verbTaken false), or its arguments are not in the verb's form.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Theme mode under GNOME Shell on Wayland, which has no place for a window behind the icons:
-# the program says once that it shows a still picture instead, the page program draws a
+# Theme mode under GNOME Shell on Wayland, which has no place for a window behind the icons,
+# for a user who refused our Shell extension before: the program asks nothing, says once that
+# it shows a still picture instead, the page program draws a
 # still of the theme's page and GNOME's own settings (org.gnome.desktop.background) name it
 # while the program runs; the rotation's next theme gives a new still; at exit the user's
 # own background is back. No notification area here: the program runs on without its icon.
@@ -20,53 +21,16 @@ need gnome-shell dbus-daemon dbus-run-session gsettings gdbus
 
 fresh_copy "$dist"
 find "$app/advThemes" -maxdepth 1 -name '*.tvp' ! -name "$first" ! -name "$second" -delete
-export XDG_DATA_HOME="$scratch/home/.local/share" XDG_CACHE_HOME="$scratch/home/.cache"
-export XDG_RUNTIME_DIR="$scratch/runtime"
-mkdir -p "$HOME/Pictures" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM DISPLAY WAYLAND_DISPLAY XAUTHORITY DBUS_SESSION_BUS_ADDRESS
+source "$(dirname "$0")/headless_gnome.sh"
+mkdir -p "$HOME/Pictures"
 
 cleanup() {
     pkill -KILL -f "^$app/velluma" 2>/dev/null
-    # The Shell, its buses and its Xwayland form a process group of their own: ended as one,
-    # asked first (dbus-run-session passes no signal on), so none outlives the test.
-    if [[ -n "${shell_group:-}" ]]; then
-        kill -TERM -- "-$shell_group" 2>/dev/null
-        for _ in $(seq 1 20); do kill -0 -- "-$shell_group" 2>/dev/null || break; sleep 0.25; done
-        kill -KILL -- "-$shell_group" 2>/dev/null
-    fi
-    [[ -n "${system_bus:-}" ]] && kill "$system_bus" 2>/dev/null
+    stop_gnome_shell
     rm -rf "$scratch"
 }
 trap cleanup EXIT
-
-# Without a system bus the Shell's JavaScript stops at start-up (no logind); a second
-# session bus stands in for it.
-system_bus=$(dbus-daemon --session --address="unix:path=$scratch/system_bus" --fork --print-pid)
-export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$scratch/system_bus"
-setsid dbus-run-session -- bash -c "echo \"\$DBUS_SESSION_BUS_ADDRESS\" >'$scratch/session_bus'
-    echo \$\$ >'$scratch/shell.pid'
-    exec gnome-shell --headless --wayland --virtual-monitor 1280x800" >"$scratch/shell.log" 2>&1 &
-shell_group=$!
-shell_up() {
-    [[ -z "${shell_pid:-}" && -s "$scratch/shell.pid" ]] && shell_pid=$(cat "$scratch/shell.pid")
-    [[ -S "$XDG_RUNTIME_DIR/wayland-0" && -s "$scratch/session_bus" ]] &&
-        DBUS_SESSION_BUS_ADDRESS=$(cat "$scratch/session_bus") gdbus call --session \
-            --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-            --method org.freedesktop.DBus.NameHasOwner org.gnome.Shell 2>/dev/null | grep -q true
-}
-for _ in $(seq 1 60); do shell_up && break; sleep 0.5; done
-if ! shell_up || ! kill -0 "$shell_pid" 2>/dev/null; then
-    echo "SKIPPED: GNOME Shell cannot start on this machine. Its output:"
-    cat "$scratch/shell.log"
-    exit 77
-fi
-# What a GNOME session on Wayland hands its programs.
-export DBUS_SESSION_BUS_ADDRESS=$(cat "$scratch/session_bus")
-export WAYLAND_DISPLAY=wayland-0 XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
-x_display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$scratch/shell.log" | head -1)
-x_auth=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -1)
-[[ -n "$x_display" ]] && export DISPLAY="$x_display" XAUTHORITY="$x_auth"
+start_gnome_shell
 
 background() { gsettings get org.gnome.desktop.background "$1"; }
 tray_running() { kill -0 "$pid" 2>/dev/null; }
@@ -107,6 +71,8 @@ set_dword advMin 00000000
 set_dword AdvSec 00000014
 set_dword ShowAboutWindow 00000000
 sed -i "s|^\"cadvTheme\"=\".*\"|\"cadvTheme\"=\"$app/advThemes/$first\"|" "$hklm"
+printf '\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Corvalix\\Velluma\\GnomeShell]\r\n"ExtensionRefused"=dword:00000001\r\n' \
+    >>"$app/registry/HKEY_CURRENT_USER.reg"
 check "the first run left the user's background alone" \
     test "$(gsettings list-recursively org.gnome.desktop.background)" = "$user"
 
@@ -120,6 +86,8 @@ check "the still is a PNG picture of the whole screen ($(png_size "$still"))" \
 check "the page program drew it and ended" wait_for 5 no_page_program
 check "the user was told once that a still stands in" \
     test "$(grep -c 'Velluma shows a still picture' "$scratch/out.log")" -eq 1
+check "the Shell extension was neither installed nor enabled" bash -c "[[ ! -e '$XDG_DATA_HOME/gnome-shell/extensions/velluma@velluma.example' ]] &&
+    ! gsettings get org.gnome.shell enabled-extensions | grep -q velluma"
 check "the page program found the start page" bash -c "! grep -q 'page not found' '$scratch/out.log'"
 check "the program runs without a notification area" tray_running
 cp "$still" "$scratch/first-still.png"

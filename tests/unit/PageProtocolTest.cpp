@@ -46,6 +46,11 @@ TEST(PageProtocolTest, ParsesCommandLinesAndTellsMalformedOnesApart) {
         {"size 640", Verb::Size, false, "", "", {640, 0}},
         {"size 640 480 1", Verb::Size, false, "", "", {640, 480}},
         {"size wide tall", Verb::Size, false, "", "", {0, 0}},
+        {"covered 1", Verb::Covered, true, "", "", {}},
+        {"covered 0", Verb::Covered, true, "", "", {}},
+        {"covered yes", Verb::Covered, false, "", "", {}},
+        {"covered 1 0", Verb::Covered, false, "", "", {}},
+        {"covered", Verb::Unknown, true, "covered", "", {}},
         // A verb that takes arguments needs them; one that takes none takes nothing more.
         {"show", Verb::Unknown, true, "show", "", {}},
         {"quit now", Verb::Unknown, true, "quit", "", {}},
@@ -93,6 +98,13 @@ TEST(PageProtocolTest, CommandsAreWrittenAsTheyAreRead) {
     EXPECT_EQ(protocol::clear(), QByteArray("clear\n"));
     EXPECT_EQ(protocol::quit(), QByteArray("quit\n"));
     EXPECT_EQ(protocol::parseCommand(withoutLineEnd(protocol::quit())).verb, Verb::Quit);
+    for (const bool covered : {true, false}) {
+        const protocol::Command told =
+            protocol::parseCommand(withoutLineEnd(protocol::covered(covered)));
+        EXPECT_EQ(told.verb, Verb::Covered);
+        EXPECT_TRUE(told.wellFormed);
+        EXPECT_EQ(told.covered, covered);
+    }
 }
 
 TEST(PageProtocolTest, RefusalsNameTheFormOrTheUnknownWord) {
@@ -105,6 +117,8 @@ TEST(PageProtocolTest, RefusalsNameTheFormOrTheUnknownWord) {
         {"show /w/1", true, "error show needs <work folder><TAB><start page>"},
         {"movie /m/a.swf", true, "error movie needs <path><TAB><quality>"},
         {"size 1", true, "error size needs <width> <height>"},
+        {"covered 2", true, "error covered needs 1 or 0"},
+        {"covered 1", false, "error unknown command: covered"},
         // A verb of the other mode is unknown here, in its form or not.
         {"show /w/1\tindex.htm", false, "error unknown command: show"},
         {"size 1", false, "error unknown command: size"},

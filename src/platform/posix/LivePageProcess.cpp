@@ -1,14 +1,17 @@
 #include "platform/posix/LivePageProcess.h"
 
+#include <QProcessEnvironment>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <utility>
 
 #include "platform/MessageBoxes.h"
 #include "platform/Registry.h"
 #include "platform/Screen.h"
 #include "platform/WallpaperRefresh.h"
+#include "platform/posix/BackgroundLayer.h"
 #include "protocol/PageProtocol.h"
 
 namespace velluma {
@@ -23,6 +26,18 @@ constexpr const char* kClassicDesktopKey = "Control Panel\\Desktop";
 
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// 128 random bits in hexadecimal, new for each page program.
+std::string newToken() {
+    std::random_device random;
+    std::string token;
+    for (int i = 0; i < 4; ++i) {
+        char part[9];
+        std::snprintf(part, sizeof part, "%08x", unsigned(random()));
+        token += part;
+    }
+    return token;
 }
 
 bool isInside(const std::string& path, const std::string& folder) {
@@ -47,7 +62,11 @@ LivePageProcess::LivePageProcess(std::string program, std::string workFolders,
       m_workFolders(std::move(workFolders)),
       m_stillFolder(std::move(stillFolder)),
       m_services(services),
-      m_launcher(std::move(launcher)) {}
+      m_launcher(std::move(launcher)) {
+    if (m_services.backgroundLayer)
+        m_services.backgroundLayer->onCoveredChanged(
+            [this](bool covered) { tellCovered(covered); });
+}
 
 LivePageProcess::~LivePageProcess() {
     if (m_process) stop(*m_process);
@@ -127,6 +146,8 @@ void LivePageProcess::retire() {
     m_asked.reset();
     m_next.reset();
     m_onScreen.clear();
+    if (m_layerClaimed) m_services.backgroundLayer->release();
+    m_layerClaimed = false;
     if (!m_process) return;
     stop(*m_process);
     m_process->disconnect(this);
@@ -144,7 +165,24 @@ void LivePageProcess::start(const std::string& reach) {
             reportOnce("The live desktop page could not be started (" + m_program +
                        "): " + m_process->errorString().toStdString());
     });
+    // The shell's background layer, where there is one, takes only the window that carries
+    // the token it was told.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QLatin1String(kTokenVariable));
+    if (BackgroundLayer* layer = m_services.backgroundLayer.get()) {
+        const std::string token = newToken();
+        m_layerClaimed = layer->claim(token);
+        if (m_layerClaimed) environment.insert(QLatin1String(kTokenVariable), qs(token));
+    }
+    m_process->setProcessEnvironment(environment);
     m_launcher.start(*m_process, qs(m_program), {}, {reach});
+    if (m_layerClaimed && m_services.backgroundLayer->covered()) tellCovered(true);
+}
+
+// The shell sees the windows; the page program pauses on its word.
+void LivePageProcess::tellCovered(bool covered) {
+    if (!m_layerClaimed || !m_process || m_process->state() == QProcess::NotRunning) return;
+    m_process->write(protocol::covered(covered));
 }
 
 void LivePageProcess::readLines() {
@@ -161,16 +199,44 @@ void LivePageProcess::readLines() {
 void LivePageProcess::handleLine(const QString& line) {
     const protocol::Answer answer = protocol::parseAnswer(line);
     if (answer.is(protocol::kNoDesktopLayer)) {
-        // Said once; from now on pages show as stills.
-        m_noDesktopLayer = true;
-        reportOnce(
-            "This desktop cannot show a live page behind its icons. Velluma shows a still "
-            "picture of the theme as the wallpaper instead.");
-        retire();
-        if (!m_startPage.empty()) showStill();
+        noDesktopLayer();
     } else if (answer.kind == protocol::Kind::Error) {
         std::fprintf(stderr, "velluma-page: %s\n", qPrintable(line));
     }
+}
+
+// The window system has no place behind the windows. Where the shell could lend one, the
+// user is asked once per run (unless they refused before) whether to set that up.
+void LivePageProcess::noDesktopLayer() {
+    retire();
+    m_noDesktopLayer = true;  // meanwhile, and for good unless the shell's place comes up
+    BackgroundLayer* layer = m_services.backgroundLayer.get();
+    if (!layer || m_setupOffered) {
+        stillInstead({});
+        return;
+    }
+    m_setupOffered = true;
+    // Not from inside a process signal: the question runs an event loop of its own.
+    QTimer::singleShot(0, this, [this, layer] {
+        std::string note;
+        if (layer->offerSetup(note) == BackgroundLayer::Setup::Ready) {
+            m_noDesktopLayer = false;
+            if (!m_startPage.empty()) show(m_workFolder, m_startPage);
+            return;
+        }
+        stillInstead(note);
+    });
+}
+
+// Said once; from now on pages show as stills.
+void LivePageProcess::stillInstead(const std::string& note) {
+    m_noDesktopLayer = true;
+    std::string text =
+        "This desktop cannot show a live page behind its icons. Velluma shows a still "
+        "picture of the theme as the wallpaper instead.";
+    if (!note.empty()) text += "\n\n" + note;
+    reportOnce(text);
+    if (!m_startPage.empty()) showStill();
 }
 
 void LivePageProcess::showStill() {

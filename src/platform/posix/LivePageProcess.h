@@ -12,6 +12,7 @@
 
 namespace velluma {
 
+class BackgroundLayer;
 class MessageBoxes;
 class Registry;
 class Screen;
@@ -29,7 +30,13 @@ public:
         Registry& registry;
         WallpaperRefresh& wallpaperRefresh;
         Screen& screen;  // the still is rendered at the desktop's size in device pixels
+        /// Where the window system keeps no place behind the windows, the shell's (or null).
+        std::shared_ptr<BackgroundLayer> backgroundLayer = {};
     };
+
+    /// The environment variable that hands the page program the token its window carries
+    /// for the shell's background layer.
+    static constexpr const char* kTokenVariable = "VELLUMA_SHELL_TOKEN";
 
     /// program: the page program's path; workFolders: where themes are unpacked (a running
     /// page program reads them all, so the next theme needs no new one); stillFolder: where
@@ -62,6 +69,9 @@ private:
     void retire();
     void readLines();
     void handleLine(const QString& line);
+    void noDesktopLayer();
+    void stillInstead(const std::string& note);
+    void tellCovered(bool covered);
     void showStill();
     void stillDone(int exitCode, QProcess::ExitStatus status);
     void reportOnce(const std::string& text);
@@ -82,6 +92,8 @@ private:
     std::optional<Request> m_next;   // to tell once it is answered
     std::string m_onScreen;          // the folder of the page on screen
     bool m_noDesktopLayer = false;   // the desktop has no place for a live page
+    bool m_setupOffered = false;     // the shell's background layer was offered this run
+    bool m_layerClaimed = false;     // the running page program's window has the shell's place
     bool m_reported = false;         // one message per run
 };
 

@@ -23,9 +23,10 @@ constexpr std::array kSystem = {"/usr", "/etc/ld.so.cache", "/etc/fonts", "/etc/
 constexpr std::array kTopLevel = {"/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32"};
 
 // Passed in as they are; the rest of the environment (session bus, agents, tokens) stays out.
+// The one token passed is ours: it names the page program's window to the desktop's shell.
 constexpr std::array kKeptVariables = {
-    "DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "XDG_CURRENT_DESKTOP", "LANG", "LANGUAGE",
-    "TZ"};
+    "DISPLAY", "WAYLAND_DISPLAY",    "XDG_SESSION_TYPE", "XDG_CURRENT_DESKTOP", "LANG", "LANGUAGE",
+    "TZ",      "VELLUMA_SHELL_TOKEN"};
 constexpr std::array kKeptPrefixes = {"LC_", "QT_", "QTWEBENGINE_"};
 
 bool kept(const std::string& name) {
