@@ -9,6 +9,7 @@
 
 #include "platform/Platform.h"
 #include "platform/WorkFolderCleaner.h"
+#include "platform/posix/BackgroundLayer.h"
 #include "platform/posix/EmulatedActiveDesktop.h"
 #include "platform/posix/LiveActiveDesktop.h"
 #include "platform/posix/LivePageProcess.h"
@@ -111,12 +112,13 @@ std::string writeFakePageProgram(const TempFolder& temp) {
     const std::string log = temp.file("told.log");
     const std::string path = temp.write("velluma-page", R"(#!/bin/bash
 if [[ "$1" == --still ]]; then echo "$@" >> ")" + log + R"("; echo png > "$4"; exit 0; fi
-echo "started $$" >> ")" + log + R"("
+echo "started $$ ${VELLUMA_SHELL_TOKEN:-}" >> ")" + log + R"("
 while IFS= read -r line; do
     echo "$line" >> ")" + log + R"("
     [[ "$line" == quit ]] && exit 0
     page=${line#*$'\t'}
-    if [[ "$line" == *nolayer* ]]; then echo "error no-desktop-layer"
+    if [[ "$line" == covered* ]]; then continue
+    elif [[ "$line" == *nolayer* && -z "${VELLUMA_SHELL_TOKEN:-}" ]]; then echo "error no-desktop-layer"
     elif [[ "$line" == *broken* ]]; then echo "error load failed: $page"
     else echo "shown $page"; fi
 done
@@ -229,6 +231,107 @@ TEST(LivePageProcess, ShowsAStillWhereTheDesktopHasNoPlaceForAPage) {
                   .find("--still /w/nolayer2 index.htm " + temp.file("stills/live-page-still.png") +
                         " 2732 1536"),
               std::string::npos);
+}
+
+// A shell's background layer that lends its place while `offered`.
+struct FakeLayer final : BackgroundLayer {
+    bool offered = false;
+    bool isCovered = false;
+    Setup setup = Setup::Declined;  // what an offer comes to; Ready also offers the place
+    std::vector<std::string> claims;
+    int releases = 0;
+    int offers = 0;
+
+    bool claim(const std::string& token) override {
+        claims.push_back(token);
+        return offered;
+    }
+    void release() override { ++releases; }
+    bool covered() const override { return isCovered; }
+    Setup offerSetup(std::string& note) override {
+        ++offers;
+        note = setup == Setup::Later ? "at the next login" : "";
+        if (setup == Setup::Ready) offered = true;
+        return setup;
+    }
+    void tell(bool covered) {
+        isCovered = covered;
+        coveredChanged(covered);
+    }
+};
+
+TEST(LivePageProcess, ClaimsTheShellsPlaceForEachPageProgramWithATokenOfItsOwn) {
+    TempFolder temp;
+    Platform platform = test::makeTestPlatform(temp.makeFolder("registry"));
+    auto layer = std::make_shared<FakeLayer>();
+    layer->offered = true;
+    layer->isCovered = true;
+    LivePageProcess page(writeFakePageProgram(temp), "/w", temp.file("stills"),
+                         {*platform.messageBoxes, *platform.registry, *platform.wallpaperRefresh,
+                          *platform.screen, layer},
+                         PageLauncher(PageLauncher::Confinement::Never));
+    QSignalSpy reported(&page, &LivePageProcess::reported);
+
+    page.show("/w/1", "/w/1/index.htm");
+    ASSERT_TRUE(waitFor([&] { return reported.count() == 1; }));
+    layer->tell(false);
+    page.show("/elsewhere", "/elsewhere/index.htm");  // a new page program, a new token
+    ASSERT_TRUE(waitFor([&] { return reported.count() == 2; }));
+    layer->tell(true);
+    page.close();
+
+    ASSERT_EQ(layer->claims.size(), 2u);
+    for (const std::string& token : layer->claims) {
+        EXPECT_EQ(token.size(), 32u);
+        EXPECT_EQ(token.find_first_not_of("0123456789abcdef"), std::string::npos) << token;
+    }
+    EXPECT_NE(layer->claims[0], layer->claims[1]);
+    EXPECT_EQ(layer->releases, 2);
+    const std::string told = test::readFile(temp.file("told.log"));
+    // Each program gets its own token, and the covered state as it changes.
+    EXPECT_NE(told.find(" " + layer->claims[0] + "\ncovered 1\nshow /w/1\tindex.htm\ncovered 0\n"),
+              std::string::npos)
+        << told;
+    EXPECT_NE(told.find(" " + layer->claims[1] + "\nshow /elsewhere\tindex.htm\ncovered 1\nquit\n"),
+              std::string::npos)
+        << told;
+}
+
+// The offer to set the place up comes once per run; a still stands in unless it is ready.
+TEST(LivePageProcess, OffersTheShellsPlaceOnceAndPlaysLiveOnceItIsThere) {
+    using Setup = BackgroundLayer::Setup;
+    for (const Setup setup : {Setup::Ready, Setup::Later, Setup::Declined}) {
+        SCOPED_TRACE(int(setup));
+        TempFolder temp;
+        Platform platform = test::makeTestPlatform(temp.makeFolder("registry"));
+        auto& refresh = dynamic_cast<RegistryWallpaperRefresh&>(*platform.wallpaperRefresh);
+        auto& messages = dynamic_cast<test::RecordingMessageBoxes&>(*platform.messageBoxes);
+        auto layer = std::make_shared<FakeLayer>();
+        layer->setup = setup;
+        LivePageProcess page(writeFakePageProgram(temp), "/w", temp.file("stills"),
+                             {messages, *platform.registry, refresh, *platform.screen, layer},
+                             PageLauncher(PageLauncher::Confinement::Never));
+        QSignalSpy reported(&page, &LivePageProcess::reported);
+
+        page.show("/w/nolayer", "/w/nolayer/index.htm");
+        if (setup == Setup::Ready) {
+            ASSERT_TRUE(waitFor([&] {
+                return reported.count() > 0 &&
+                       reported.last().at(0).toString().startsWith(QStringLiteral("shown"));
+            }));
+            EXPECT_EQ(refresh.refreshCount(), 0);
+            EXPECT_TRUE(messages.shown.empty());
+        } else {
+            ASSERT_TRUE(waitFor([&] { return refresh.refreshCount() == 1; }));
+            page.show("/w/nolayer2", "/w/nolayer2/index.htm");
+            ASSERT_TRUE(waitFor([&] { return refresh.refreshCount() == 2; }));
+            ASSERT_EQ(messages.shown.size(), 1u);  // the still, said once, with the note
+            EXPECT_EQ(messages.shown[0].text.find("at the next login") != std::string::npos,
+                      setup == Setup::Later);
+        }
+        EXPECT_EQ(layer->offers, 1);
+        page.close();
+    }
 }
 
 TEST(LivePageProcess, GivesThePageProgramTheStartPageRelativeToItsWorkFolder) {
