@@ -10,6 +10,7 @@
 #include "app/CommandLine.h"
 #include "app/SessionEnd.h"
 #include "app/SingleInstance.h"
+#include "control/DesktopController.h"
 #include "core/DataFolder.h"
 #include "core/Options.h"
 #include "core/PendingReports.h"
@@ -25,6 +26,7 @@
 #include "ui/About.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainWindow.h"
+#include "ui/TrayIcon.h"
 
 namespace velluma {
 namespace {
@@ -148,18 +150,20 @@ int runProgram(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Velluma"));
     AppContext context{platform, settings, languages, agent, themes};
     TfMain window(context);
-    window.restoreDesktop = restoreDesktop;
+    window.desktop().restoreDesktop = restoreDesktop;
     window.onClosed = [] { QCoreApplication::quit(); };
-    instance.onShowRequested = [&window] { window.guard([&] { window.TrayIconDblClick(); }); };
+    instance.onShowRequested = [&window] {
+        window.guard([&] { window.tray().TrayIconDblClick(); });
+    };
 
     // 9, 10. No task-bar entry when the tray can bring the window back; a later run starts
     // hidden.
-    if (window.hasTray()) window.setWindowFlag(Qt::Tool, true);
+    if (TrayIcon::available()) window.setWindowFlag(Qt::Tool, true);
     if (sessionEnd.requested()) {
         // Ended while the window was being built.
     } else if (settings.options.FirstRun) {
         window.show();
-    } else if (!window.hasTray()) {
+    } else if (!TrayIcon::available()) {
         window.showMinimized();
     }
 

@@ -1,36 +1,36 @@
 #include "ui/MainWindow.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
+#include <QCloseEvent>
 #include <QFrame>
-#include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
-#include <QMenu>
 #include <QMenuBar>
-#include <QSlider>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "control/DesktopController.h"
 #include "core/Options.h"
 #include "platform/Platform.h"
 #include "platform/posix/PageLauncher.h"
 #include "ui/About.h"
 #include "ui/BuilderPage.h"
-#include "ui/ClampingSpinBox.h"
+#include "ui/ErrorReport.h"
+#include "ui/HelpAndLinks.h"
 #include "ui/Icons.h"
 #include "ui/ImageListPage.h"
-#include "ui/RadioGroup.h"
+#include "ui/MainMenu.h"
+#include "ui/MainToolBar.h"
+#include "ui/OptionsPage.h"
+#include "ui/PicturesPanel.h"
 #include "ui/ReportPage.h"
+#include "ui/StatusLine.h"
 #include "ui/ThemeLibraryPage.h"
+#include "ui/TrayIcon.h"
+#include "ui/TrayToolTip.h"
 #include "ui/Widgets.h"
 #include "ui/WindowPageHost.h"
 
@@ -42,28 +42,25 @@ TfMain::TfMain(AppContext& context, QWidget* parent)
       m_platform(context.platform),
       m_settings(context.settings),
       // The library's scan is most of the start-up: it runs while the frame is built.
-      m_host(std::make_unique<WindowPageHost>(*this)),
       m_libraryReadAhead(std::make_unique<LibraryReadAhead>(context.themes)) {
     setObjectName(QStringLiteral("fMain"));
     setFont(QFont(QStringLiteral("Tahoma"), 8));
-    buildFrame();
-    guard([this] { FormCreate(); });
-    // Said once per run where the machine cannot confine the page program.
-    // The reason, in the system's words, goes to standard error with the notice.
-    PageLauncher::setNoticeHandler([this](const std::string&) {
-        QTimer::singleShot(0, this,
-                           [this] { showStatusMessage(text("STATUS_BAR", "unconfined")); });
-    });
-}
 
-TfMain::~TfMain() {
-    PageLauncher::setNoticeHandler({});
-    // The pages' handlers need the whole window: the pages go before the widgets, which
-    // still send focus events while they are destroyed.
-    for (MainWindowPage* page : m_pages) delete page;
-}
+    m_helpAndLinks = new HelpAndLinks(*this, m_platform, m_language, m_settings.InstallFolder);
+    m_desktop =
+        new DesktopController({m_settings, m_platform, context.themes, context.agent,
+                               [this] { return m_helpAndLinks->helpFilePath(); },
+                               [this](const std::function<void()>& handler) { guard(handler); }},
+                              this);
+    auto* statusBar = new QStatusBar(this);
+    statusBar->setObjectName(QStringLiteral("StatusBar"));
+    statusBar->setSizeGripEnabled(false);
+    setStatusBar(statusBar);
+    m_status = new StatusLine(
+        statusBar, m_language, m_settings.options, *m_platform.messageBoxes,
+        [this] { return pageStatusText(); }, this);
+    m_host = std::make_unique<WindowPageHost>(*this, context, *m_helpAndLinks);
 
-void TfMain::buildFrame() {
     auto* central = new QWidget(this);
     auto* outer = new QVBoxLayout(central);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -76,21 +73,57 @@ void TfMain::buildFrame() {
     outer->addLayout(row, 1);
     setCentralWidget(central);
 
-    buildToolBar();
+    m_toolBar = new MainToolBar(*this, *m_desktop, *m_status, *m_platform.messageBoxes);
+    connect(m_toolBar, &MainToolBar::okClicked, this, [this] {
+        ControlsToSettings();
+        SettingsToControls();
+        HideToTray();
+    });
     row->addWidget(buildSelector());
     m_pageControl = new QStackedWidget(central);
     m_pageControl->setObjectName(QStringLiteral("PageControl"));
     row->addWidget(m_pageControl, 1);
     buildPages();
-    buildStatusBar();
-    buildTimers();
-    buildTray();
+    m_desktop->setRows(&m_themePage->themeList(), &m_listPage->listLibrary(),
+                       &m_listPage->pictures().pictureView());
+    connect(m_desktop, &DesktopController::stateChanged, this, [this] { showDesktopState(); });
+    connect(m_desktop, &DesktopController::pageWanted, this,
+            [this](int tag) { pressSelector(tag); });
+
+    m_tray = new TrayIcon(*this, *m_platform.messageBoxes);
+    connect(m_tray, &TrayIcon::restoring, this, [this] { RestoreFromTray(); });
+    connect(m_tray, &TrayIcon::displaySettingsWanted, this,
+            [this] { m_helpAndLinks->OpenDisplaySettings(); });
+    // The tray's tip follows the mode and what is shown, a rotation's step included.
+    connect(m_status, &StatusLine::modeShown, this, [this](const QString& mode) {
+        const Settings& s = m_settings;
+        m_tray->showToolTip(trayToolTip(s.options.state, mode, s.cadvTheme, s.cImg));
+    });
     setMenuBar(new QMenuBar(this));
     menuBar()->setObjectName(QStringLiteral("MainMenu"));
-    for (int i = 0; i < 9; ++i) m_ilMainMenu.push_back(menuIcon(i));
+    m_mainMenu = new MainMenu(menuBar(), m_context.languages, *m_platform.messageBoxes);
+    connect(m_mainMenu, &MainMenu::commandChosen, this, [this](int tag) { OtherItemClick(tag); });
+    connect(m_mainMenu, &MainMenu::languageChosen, this,
+            [this](QAction* item) { LangItemClick(item); });
 
     resize(620, 479 + menuBar()->sizeHint().height());
     setMinimumSize(628, 506);
+
+    guard([this] { FormCreate(); });
+    // Said once per run where the machine cannot confine the page program.
+    // The reason, in the system's words, goes to standard error with the notice.
+    PageLauncher::setNoticeHandler([this](const std::string&) {
+        QTimer::singleShot(
+            0, this, [this] { m_status->showStatusMessage(text("STATUS_BAR", "unconfined")); });
+    });
+}
+
+TfMain::~TfMain() {
+    PageLauncher::setNoticeHandler({});
+    // The pages' handlers need the whole window: the pages go before the widgets, which
+    // still send focus events while they are destroyed.
+    m_desktop->setRows(nullptr, nullptr, nullptr);
+    for (MainWindowPage* page : m_pages) delete page;
 }
 
 QWidget* TfMain::buildSelector() {
@@ -121,7 +154,7 @@ QWidget* TfMain::buildSelector() {
         button->setProperty("Tag", tag);
         connect(button, &QToolButton::clicked, this,
                 [this, button] { guard([&] { b5Click(button); }); });
-        watchHover(button, true);
+        m_status->watchHover(button, true);
         auto* label = new QLabel(panel);
         label->setObjectName(QStringLiteral("lb%1").arg(tag + 1));
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -134,65 +167,6 @@ QWidget* TfMain::buildSelector() {
     }
     layout->addStretch(1);
     return panel;
-}
-
-void TfMain::buildToolBar() {
-    auto* bar = new QToolBar(this);
-    bar->setObjectName(QStringLiteral("MainToolBar"));
-    bar->setMovable(false);
-    bar->setFloatable(false);
-    bar->setIconSize(QSize(32, 32));
-    bar->setContextMenuPolicy(Qt::PreventContextMenu);
-    addToolBar(Qt::TopToolBarArea, bar);
-
-    m_tbbONOFFPM = new QMenu(this);
-    m_tbbONOFFPM->setObjectName(QStringLiteral("tbbONOFFPM"));
-    m_tbbONOFFPM1 = m_tbbONOFFPM->addMenu(QString());
-    m_tbbONOFFPM1->setObjectName(QStringLiteral("tbbONOFFPM1"));
-    m_tbbONOFFPM1->menuAction()->setObjectName(QStringLiteral("tbbONOFFPM1"));
-    m_tbbONOFFPM1->menuAction()->setCheckable(true);
-    m_tbbONOFFPM2 = m_tbbONOFFPM->addAction(QString());
-    m_tbbONOFFPM2->setObjectName(QStringLiteral("tbbONOFFPM2"));
-    m_tbbONOFFPM2->setCheckable(true);
-
-    m_tbbOnOff = new QToolButton(bar);
-    m_tbbOnOff->setObjectName(QStringLiteral("tbbOnOff"));
-    m_tbbOnOff->setPopupMode(QToolButton::MenuButtonPopup);
-    m_tbbOnOff->setMenu(m_tbbONOFFPM);
-    m_tbbOnOff->setFocusPolicy(Qt::NoFocus);
-    bar->addWidget(m_tbbOnOff);
-
-    m_tbbChState = new QToolButton(bar);
-    m_tbbChState->setObjectName(QStringLiteral("tbbChState"));
-    m_tbbChState->setFocusPolicy(Qt::NoFocus);
-    bar->addWidget(m_tbbChState);
-
-    m_filler = new QFrame(bar);
-    m_filler->setObjectName(QStringLiteral("ToolBarFiller"));
-    static_cast<QFrame*>(m_filler)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_filler->setFixedHeight(32);
-    bar->addWidget(m_filler);
-
-    m_bOK = new QToolButton(bar);
-    m_bOK->setObjectName(QStringLiteral("bOK"));
-    m_bOK->setText(QStringLiteral(":ok."));
-    m_bOK->setFocusPolicy(Qt::NoFocus);
-    m_bOK->setMinimumWidth(48);
-    bar->addWidget(m_bOK);
-    connect(m_bOK, &QToolButton::clicked, this, [this] {
-        guard([this] {
-            ControlsToSettings();
-            SettingsToControls();
-            HideToTray();
-        });
-    });
-    connect(m_tbbOnOff, &QToolButton::clicked, this,
-            [this] { guard([this] { tbbOnOffClick(); }); });
-    connect(m_tbbChState, &QToolButton::clicked, this,
-            [this] { guard([this] { tbbChStateClick(); }); });
-    connect(m_tbbONOFFPM2, &QAction::triggered, this,
-            [this] { guard([this] { tbbONOFFPM2Click(); }); });
-    for (QToolButton* b : {m_tbbOnOff, m_tbbChState, m_bOK}) watchHover(b, false);
 }
 
 void TfMain::buildPages() {
@@ -212,8 +186,12 @@ void TfMain::buildPages() {
     m_themePage =
         new ThemeLibraryPage(*m_host, m_pageControl->widget(0), std::move(m_libraryReadAhead));
     m_listPage = new ImageListPage(*m_host, m_pageControl->widget(1));
-    m_pages = {m_themePage, m_listPage};
-    buildOptionsPage(m_pageControl->widget(2));
+    m_optionsPage = new OptionsPage(*m_host, m_pageControl->widget(2));
+    connect(m_optionsPage, &OptionsPage::sheetChanged, this, [this] {
+        if (m_status->hintMark() == 0) guard([this] { m_status->UpdateStatusBar(); });
+    });
+    m_pages = {m_themePage, m_listPage, m_optionsPage};
+    for (int i = 0; i < 3; ++i) m_pageAt[i] = m_pages[static_cast<std::size_t>(i)];
 }
 
 // Most runs never open the builder or a report: their pages cost nothing until they do.
@@ -225,6 +203,7 @@ void TfMain::buildLatePage(int index) {
         page = m_reportPage = new ReportPage(*m_host, m_pageControl->widget(4));
     if (!page) return;
     m_pages.push_back(page);
+    m_pageAt[index] = page;
     // What the window's creation, texts and layout did for the other pages.
     page->applyLanguage();
     page->formCreate();
@@ -250,234 +229,267 @@ ReportPage* TfMain::reportPage() {
 TfAbout* TfMain::aboutWindow() {
     if (!m_about) {
         m_about = new TfAbout(m_platform, m_settings, this);
-        m_about->onOpenLink = [this](const std::string& address) { openLink(address); };
+        m_about->onOpenLink = [this](const std::string& address) {
+            m_helpAndLinks->openLink(address);
+        };
         m_about->applyTexts(m_language);
     }
     return m_about;
 }
 
-void TfMain::buildOptionsPage(QWidget* page) {
-    m_pcOptions = new QTabWidget(page);
-    m_pcOptions->setObjectName(QStringLiteral("PCOptions"));
-    page->layout()->addWidget(m_pcOptions);
-    const char* sheetNames[3] = {"tsPrg", "tsAdv", "tsSlS"};
-    QVBoxLayout* sheetLayout[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        auto* sheet = new QWidget(m_pcOptions);
-        sheet->setObjectName(QString::fromLatin1(sheetNames[i]));
-        sheetLayout[i] = new QVBoxLayout(sheet);
-        m_lbOp[i] = new QLabel(sheet);
-        m_lbOp[i]->setObjectName(QStringLiteral("lbOp%1").arg(i + 1));
-        QFont bold = m_lbOp[i]->font();
-        bold.setBold(true);
-        m_lbOp[i]->setFont(bold);
-        sheetLayout[i]->addWidget(m_lbOp[i]);
-        m_pcOptions->addTab(sheet, QString());
-    }
-    connect(m_pcOptions, &QTabWidget::currentChanged, this, [this] {
-        if (m_hintMark == 0) guard([this] { UpdateStatusBar(); });
-    });
-
-    m_cbsAbout = new QCheckBox(m_pcOptions->widget(0));
-    m_cbsAbout->setObjectName(QStringLiteral("cbsAbout"));
-    m_cbAutoRun = new QCheckBox(m_pcOptions->widget(0));
-    m_cbAutoRun->setObjectName(QStringLiteral("cbAutoRun"));
-    sheetLayout[0]->addWidget(m_cbsAbout);
-    sheetLayout[0]->addWidget(m_cbAutoRun);
-    sheetLayout[0]->addStretch(1);
-
-    QWidget* adv = m_pcOptions->widget(1);
-    m_rg1 = new RadioGroup(adv);
-    m_rg1->setObjectName(QStringLiteral("rg1"));
-    m_rg2 = new RadioGroup(adv);
-    m_rg2->setObjectName(QStringLiteral("rg2"));
-    m_gbTime = new QGroupBox(adv);
-    m_gbTime->setObjectName(QStringLiteral("gbTime"));
-    auto* time = new QHBoxLayout(m_gbTime);
-    m_seMin = new ClampingSpinBox(m_gbTime);
-    m_seMin->setObjectName(QStringLiteral("seMin"));
-    m_seMin->setRange(1, 1440);
-    m_seMin->setValue(1);
-    m_lbmin = new QLabel(m_gbTime);
-    m_lbmin->setObjectName(QStringLiteral("lbmin"));
-    m_seSec = new ClampingSpinBox(m_gbTime);
-    m_seSec->setObjectName(QStringLiteral("seSec"));
-    m_seSec->setRange(0, 59);
-    m_lbSec = new QLabel(m_gbTime);
-    m_lbSec->setObjectName(QStringLiteral("lbSec"));
-    time->addWidget(m_seMin);
-    time->addWidget(m_lbmin);
-    time->addSpacing(12);
-    time->addWidget(m_seSec);
-    time->addWidget(m_lbSec);
-    time->addStretch(1);
-    sheetLayout[1]->addWidget(m_rg1);
-    sheetLayout[1]->addWidget(m_rg2);
-    sheetLayout[1]->addWidget(m_gbTime);
-    sheetLayout[1]->addStretch(1);
-    connect(m_rg1, &RadioGroup::changed, this, [this] { guard([this] { rg1Change(); }); });
-    auto* slideShow = new QWidget(m_pcOptions->widget(2));
-    slideShow->setObjectName(QStringLiteral("tsSlSArea"));
-    slideShow->setMinimumSize(510, 285);
-    sheetLayout[2]->addWidget(slideShow);
-    sheetLayout[2]->addStretch(1);
-    buildSlideShowSheet(slideShow);
-}
-
-// Controls at their design positions below the sheet's title strip.
-void TfMain::buildSlideShowSheet(QWidget* area) {
-    auto place = [](QWidget* w, const char* name, int x, int y, int width, int height) {
-        w->setObjectName(QString::fromLatin1(name));
-        w->setGeometry(x, y - 24, width, height);
-    };
-    m_rg11 = new RadioGroup(area);
-    place(m_rg11, "rg11", 0, 24, 185, 105);
-    m_rg12 = new RadioGroup(area);
-    place(m_rg12, "rg12", 0, 133, 185, 70);
-    m_gb1 = new QGroupBox(area);
-    place(m_gb1, "gb1", 0, 208, 185, 70);
-    m_semin1 = new ClampingSpinBox(m_gb1);
-    m_semin1->setObjectName(QStringLiteral("semin1"));
-    m_semin1->setRange(1, 1440);
-    m_semin1->setGeometry(10, 24, 45, 22);
-    m_lbmin1 = new QLabel(m_gb1);
-    m_lbmin1->setObjectName(QStringLiteral("lbmin1"));
-    m_lbmin1->setGeometry(58, 27, 36, 16);
-    m_sesec2 = new ClampingSpinBox(m_gb1);
-    m_sesec2->setObjectName(QStringLiteral("sesec2"));
-    m_sesec2->setRange(0, 59);
-    m_sesec2->setGeometry(96, 24, 45, 22);
-    m_lbsec1 = new QLabel(m_gb1);
-    m_lbsec1->setObjectName(QStringLiteral("lbsec1"));
-    m_lbsec1->setGeometry(144, 27, 38, 16);
-    m_rg13 = new RadioGroup(area);
-    place(m_rg13, "rg13", 192, 24, 313, 253);
-    m_rg13->setItemSpacing(70);
-    // The group's own controls lie over rg13, under its second item.
-    m_cb1 = new QComboBox(area);
-    place(m_cb1, "cb1", 217, 88, 120, 22);
-    for (int i = 0; i < 3; ++i) {
-        m_plb[i] = new QLabel(area);
-        m_plb[i]->setObjectName(QStringLiteral("plb%1").arg(i + 1));
-    }
-    place(m_plb[0], "plb1", 216, 160, 240, 16);
-    m_tb1 = new QSlider(Qt::Horizontal, area);
-    place(m_tb1, "tb1", 217, 176, 240, 25);
-    m_tb1->setRange(0, 5);
-    m_tb1->setTickPosition(QSlider::TicksBelow);
-    m_tb1->setPageStep(1);
-    place(m_plb[1], "plb2", 216, 208, 249, 16);  // as wide as plb3: room for longer languages
-    m_cb2 = new QComboBox(area);
-    place(m_cb2, "cb2", 217, 224, 120, 22);
-    place(m_plb[2], "plb3", 216, 252, 249, 16);
-    for (QWidget* w : {static_cast<QWidget*>(m_cb1), static_cast<QWidget*>(m_plb[0]),
-                       static_cast<QWidget*>(m_tb1), static_cast<QWidget*>(m_plb[1]),
-                       static_cast<QWidget*>(m_cb2), static_cast<QWidget*>(m_plb[2])})
-        w->raise();
-
-    for (RadioGroup* g : {m_rg11, m_rg13})
-        connect(g, &RadioGroup::changed, this, [this] { guard([this] { rg1Change(); }); });
-    connect(m_tb1, &QSlider::valueChanged, this, [this] { guard([this] { tb1Change(); }); });
-    connect(m_cb2, &QComboBox::activated, this, [this] { guard([this] { cb2Change(); }); });
-}
-
-void TfMain::buildStatusBar() {
-    auto* bar = new QStatusBar(this);
-    bar->setObjectName(QStringLiteral("StatusBar"));
-    bar->setSizeGripEnabled(false);
-    setStatusBar(bar);
-    for (int i = 0; i < 3; ++i) {
-        m_statusPanel[i] = new QLabel(bar);
-        m_statusPanel[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        m_statusPanel[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        m_statusPanel[i]->setTextFormat(Qt::PlainText);
-        bar->addWidget(m_statusPanel[i]);
-    }
-}
-
-void TfMain::buildTimers() {
-    const char* names[4] = {"Timer1", "Timer2", "Timer3", "Timer4"};
-    for (int i = 0; i < 4; ++i) {
-        m_timer[i] = new QTimer(this);
-        m_timer[i]->setObjectName(QString::fromLatin1(names[i]));
-    }
-    // Rotation intervals are minutes long; a coarse timer would drift by seconds.
-    m_timer[2]->setTimerType(Qt::PreciseTimer);
-    m_timer[3]->setTimerType(Qt::PreciseTimer);
-    m_timer[0]->setInterval(1000);
-    connect(m_timer[0], &QTimer::timeout, this, [this] { guard([this] { Timer1Timer(); }); });
-    m_timer[0]->start();
-    connect(m_timer[2], &QTimer::timeout, this, [this] { guard([this] { Timer3Timer(); }); });
-    connect(m_timer[3], &QTimer::timeout, this, [this] { guard([this] { Timer4Timer(); }); });
-    m_timer[1]->setInterval(200);
-    m_timer[1]->start();  // the picture preview's title comes with the pictures view
-}
-
-void TfMain::buildTray() {
-    m_trayIcon = new QSystemTrayIcon(this);
-    m_trayIcon->setObjectName(QStringLiteral("TrayIcon"));
-    m_pmtryIcon = new QMenu(this);
-    m_pmtryIcon->setObjectName(QStringLiteral("pmtryIcon"));
-    for (int i = 0; i < 3; ++i) {
-        m_pmtryIconItem[i] = m_pmtryIcon->addAction(QString());
-        m_pmtryIconItem[i]->setObjectName(QStringLiteral("pmtryIcon%1").arg(i));
-    }
-    QFont bold = m_pmtryIcon->font();
-    bold.setBold(true);
-    m_pmtryIconItem[0]->setFont(bold);  // the default item
-    m_pmtryIcon->setDefaultAction(m_pmtryIconItem[0]);
-    connect(m_pmtryIconItem[0], &QAction::triggered, this,
-            [this] { guard([this] { TrayIconDblClick(); }); });
-    connect(m_pmtryIconItem[1], &QAction::triggered, this,
-            [this] { guard([this] { OpenDisplaySettings(); }); });
-    connect(m_pmtryIconItem[2], &QAction::triggered, this, [this] { guard([this] { close(); }); });
-    m_trayIcon->setContextMenu(m_pmtryIcon);
-    connect(m_trayIcon, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                // A right click opens the menu by itself; clicks and double clicks show.
-                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-                    guard([this] { TrayIconDblClick(); });
-            });
-    if (QSystemTrayIcon::isSystemTrayAvailable()) m_trayIcon->show();
-}
-
 void TfMain::FormCreate() {
     // 1. The builder's captured picture and pointer position come with the builder page.
     // 2. Tray icon image.
-    m_trayIcon->setIcon(trayImage(m_settings.options.Enabled));
+    m_tray->showSwitchedOn(m_settings.options.Enabled);
     // 3. Minimise hides to the tray: see changeEvent.
     // 4. Builder defaults come with the builder page.
-    // 5. The two switch-on items under tbbONOFFPM1.
-    m_tbbONOFFPM00 = m_tbbONOFFPM1->addAction(QString());
-    m_tbbONOFFPM00->setObjectName(QStringLiteral("tbbONOFFPM00"));
-    m_tbbONOFFPM01 = m_tbbONOFFPM1->addAction(QString());
-    m_tbbONOFFPM01->setObjectName(QStringLiteral("tbbONOFFPM01"));
-    for (QAction* mode : {m_tbbONOFFPM00, m_tbbONOFFPM01}) mode->setCheckable(true);
-    connect(m_tbbONOFFPM00, &QAction::triggered, this,
-            [this] { guard([this] { tbbONOFFPM00Click(); }); });
-    connect(m_tbbONOFFPM01, &QAction::triggered, this,
-            [this] { guard([this] { tbbONOFFPM01Click(); }); });
+    // 5. The two switch-on items come with the tool bar.
     // 6. Texts.
     m_language.Load(m_settings.options.LanguageFileName);
     ApplyLanguage();
     // 7, 8. Tool-bar and page images.
-    updateOnOffControls();
+    m_toolBar->showState(m_settings.options);
     // 9-13. The pages fill their views.
     for (MainWindowPage* page : m_pages) page->formCreate();
     // 14. Rotation timers.
-    armRotationTimers();
+    m_desktop->armRotationTimers();
     // 15. The saved content goes on the desktop.
-    showSavedContent();
+    m_desktop->showSavedContent();
 }
 
-void TfMain::updateOnOffControls() {
+void TfMain::showDesktopState() {
+    m_toolBar->showState(m_settings.options);
+    m_tray->showSwitchedOn(m_settings.options.Enabled);
+    m_status->showMode();
+}
+
+bool TfMain::guard(const std::function<void()>& body) {
+    return runGuarded(*m_platform.messageBoxes, body);
+}
+
+bool TfMain::exitStep(const std::function<void()>& body) {
+    return runExitStep(*m_platform.messageBoxes, m_settings.ProgramFolder, body);
+}
+
+QString TfMain::text(const char* section, const char* key) const {
+    return QString::fromStdString(m_language.text(section, key));
+}
+
+// --- Window events -------------------------------------------------------------------
+
+void TfMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_firstShow) {
+        m_firstShow = false;
+        if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    }
+    guard([this] { FormShow(); });
+}
+
+void TfMain::FormShow() {
+    m_optionsPage->showDesktopSize();
+    SettingsToControls();
+}
+
+void TfMain::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (m_closed) return;
+    m_closed = true;
+    // A failing start-up entry is reported, and the program still ends: the settings must
+    // be written all the same.
+    exitStep([this] { FormClose(); });
+    if (m_about) m_about->hide();
+    m_tray->hide();
+    if (onClosed) onClosed();
+}
+
+void TfMain::FormClose() {
+    SettingsToControls();
+    ControlsToSettings();
+}
+
+void TfMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    guard([this] { FormResize(); });
+}
+
+void TfMain::FormResize() {
+    const int w = width();
+    for (MainWindowPage* page : m_pages) page->formResize(w);
+    m_status->formResize(w);
+    m_toolBar->formResize(w);
+}
+
+void TfMain::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        guard([this] {
+            ControlsToSettings();
+            HideToTray();
+        });
+        return;
+    }
+    const int fkeys[4] = {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F4};
+    for (int i = 0; i < 4; ++i) {
+        if (event->key() == fkeys[i] && (event->modifiers() & Qt::ControlModifier)) {
+            m_selector[i]->click();
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void TfMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && TrayIcon::available())
+        QTimer::singleShot(0, this, [this] { guard([this] { HideToTray(); }); });
+}
+
+// --- Page selector -------------------------------------------------------------------------
+
+void TfMain::b5Click(QObject* sender) {
+    const int tag = sender->property("Tag").toInt();
+    if (tag >= 4) {
+        for (int i = 0; i < 4; ++i) m_selector[i]->setChecked(i == m_pageControl->currentIndex());
+        m_helpAndLinks->OpenHelpFile();
+        return;
+    }
+    setPage(tag);
+    for (int i = 0; i < 4; ++i) m_selector[i]->setChecked(i == tag);
+    if (m_status->hintMark() == 0) m_status->UpdateStatusBar();
+}
+
+void TfMain::pressSelector(int tag) {
+    m_selector[tag]->click();
+}
+
+void TfMain::showPage(int index) {
+    setPage(index);
+    for (int i = 0; i < 4; ++i) m_selector[i]->setChecked(i == index);
+}
+
+QString TfMain::pageStatusText() const {
+    const int index = m_pageControl->currentIndex();
+    if (index == 3) return text("BUTTONLIST_CAPTIONS", "hint3");
+    const MainWindowPage* page = index >= 0 && index < 5 ? m_pageAt[index] : nullptr;
+    return page ? page->statusText() : QString();
+}
+
+// --- Tray ----------------------------------------------------------------------------
+
+void TfMain::HideToTray() {
+    if (!TrayIcon::available()) {
+        // Without a notification area the window could not be brought back: minimise.
+        if (!isMinimized()) showMinimized();
+        return;
+    }
+    hide();
+}
+
+void TfMain::RestoreFromTray() {
+    SettingsToControls();
+    showNormal();
+}
+
+// --- Settings and controls ---------------------------------------------------------
+
+void TfMain::SettingsToControls() {
+    m_desktop->armRotationTimers();
     const TOptions& o = m_settings.options;
-    m_tbbOnOff->setIcon(buttonImage(o.Enabled ? 19 : 20));
-    m_tbbONOFFPM1->menuAction()->setChecked(o.Enabled);
-    m_tbbONOFFPM2->setChecked(!o.Enabled);
-    if (m_tbbONOFFPM00) m_tbbONOFFPM00->setChecked(o.state == 0);
-    if (m_tbbONOFFPM01) m_tbbONOFFPM01->setChecked(o.state != 0);
-    m_tbbChState->setIcon(buttonImage(o.state == 0 ? 2 : 3));
+    setPage(o.ActivePage >= 0 && o.ActivePage < 5 ? o.ActivePage : 0);
+    for (int i = 0; i < 4; ++i) m_selector[i]->setChecked(i == m_pageControl->currentIndex());
+    m_optionsPage->SettingsToControls();
+    if (m_status->hintMark() == 0) m_status->UpdateStatusBar();
+}
+
+void TfMain::ControlsToSettings() {
+    m_settings.options.ActivePage = m_pageControl->currentIndex();
+    m_optionsPage->ControlsToSettings();
+    m_desktop->armRotationTimers();
+}
+
+// --- Texts and menus -------------------------------------------------------------------
+
+void TfMain::ApplyLanguage() {
+    auto t = [this](const char* section, const char* key) { return text(section, key); };
+    // 1. Caption.
+    setWindowTitle(QString::fromStdString(m_language.Caption()));
+    // 2. Main menu.
+    m_mainMenu->applyLanguage(m_language, m_settings.options.LanguageFileName);
+    // 3. Control texts.
+    m_toolBar->applyLanguage(m_language);
+    m_toolBarCaption->setText(QStringLiteral("  ") + t("BUTTONS_CAPTIONS", "bc0"));
+    m_tray->applyLanguage(m_language);
+    for (int tag = 0; tag < 5; ++tag) {
+        const std::string button = "button" + std::to_string(tag);
+        m_selectorLabel[tag]->setText(t("BUTTONLIST_CAPTIONS", button.c_str()));
+        const std::string hint = "hint" + std::to_string(tag);
+        m_selector[tag]->setToolTip(t("BUTTONLIST_CAPTIONS", hint.c_str()));
+    }
+    const char* articleKeys[5] = {"p0", "p1", "p2", "p3", "p4"};
+    for (int i = 0; i < 5; ++i)
+        m_articleLabels[i]->setText(QStringLiteral(":: ") + t("PAGES_ARTICLES", articleKeys[i]) +
+                                    QStringLiteral("::"));
+    for (MainWindowPage* page : m_pages) page->applyLanguage();
+    // 4. Page indexes of the selector buttons.
+    for (int tag = 0; tag < 5; ++tag) m_selector[tag]->setProperty("Tag", tag);
+    // 9. The About window.
+    if (m_about) m_about->applyTexts(m_language);
+    // The hint mark keeps a message in panel 0, not the old language's mode in panel 1.
+    if (m_status->hintMark() == 0)
+        m_status->UpdateStatusBar();
+    else
+        m_status->showMode();
+}
+
+void TfMain::LangItemClick(QAction* item) {
+    const std::string path = m_mainMenu->languageFileOf(item);
+    if (path.empty()) {
+        // Not found: the check marks must still show the language in use.
+        m_mainMenu->applyLanguage(m_language, m_settings.options.LanguageFileName);
+        return;
+    }
+    m_settings.options.LanguageFileName = path;
+    m_language.Load(path);
+    ApplyLanguage();
+}
+
+void TfMain::OtherItemClick(int tag) {
+    switch (tag) {
+        case 1:
+            m_helpAndLinks->OpenDisplaySettings();
+            break;
+        case 2:
+            ControlsToSettings();
+            HideToTray();
+            break;
+        case 3:
+            close();
+            break;
+        case 10:
+        case 20:
+        case 30:
+            m_selector[2]->click();
+            m_optionsPage->showSheet(tag / 10 - 1);
+            break;
+        case 100:
+            aboutWindow()->exec();
+            break;
+        case 200:
+            m_helpAndLinks->openLink(m_settings.Links[0]);
+            break;
+        case 300:
+            m_helpAndLinks->OpenHelpFile();
+            break;
+        default:
+            break;
+    }
+}
+
+void TfMain::sessionEnding() {
+    exitStep([this] {
+        if (m_desktop->restoreDesktop) m_desktop->restoreDesktop();
+    });
+    if (!m_closed) close();
 }
 
 }  // namespace velluma

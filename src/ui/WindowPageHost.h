@@ -5,11 +5,14 @@
 namespace velluma {
 
 class TfMain;
+class HelpAndLinks;
+struct AppContext;
 
 /// The main window as its pages see it.
 class WindowPageHost final : public PageHost {
 public:
-    explicit WindowPageHost(TfMain& window) : m_window(window) {}
+    WindowPageHost(TfMain& window, AppContext& context, HelpAndLinks& links)
+        : m_window(window), m_context(context), m_links(links) {}
 
     QString text(const char* section, const char* key) const override;
     bool guard(const std::function<void()>& body) override;
@@ -35,6 +38,8 @@ public:
 
 private:
     TfMain& m_window;
+    AppContext& m_context;
+    HelpAndLinks& m_links;
 };
 
 }  // namespace velluma

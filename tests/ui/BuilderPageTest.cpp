@@ -276,8 +276,8 @@ TEST_F(BuilderPageTest, BuildsAPackageWithOrWithoutAPicture) {
 
         // The library shows the new theme; the name and movie fields are ready for the next.
         EXPECT_EQ(page(), 0);
-        ASSERT_NE(window->themeList(), nullptr);
-        EXPECT_EQ(window->themeList()->findRows(path).size(), 1u);
+        ASSERT_NE(window->desktop().themeList(), nullptr);
+        EXPECT_EQ(window->desktop().themeList()->findRows(path).size(), 1u);
         EXPECT_EQ(settings.cadvTheme, path);
         EXPECT_TRUE(edit("foeffile")->text().isEmpty());
         EXPECT_TRUE(edit("edname")->text().isEmpty());
@@ -363,7 +363,7 @@ TEST_F(BuilderPageTest, RebuildingUnderTheSameNameReplacesEntriesAndKeepsOneRow)
     const std::string path = package("Aurora");
     EXPECT_EQ(archiveNames(path), (std::vector<std::string>{"index.htm", "theme.cfg", "fly.swf",
                                                             "resol.js", "css.css", "back.jpg"}));
-    EXPECT_EQ(window->themeList()->findRows(path).size(), 1u);
+    EXPECT_EQ(window->desktop().themeList()->findRows(path).size(), 1u);
 }
 
 TEST_F(BuilderPageTest, AFailedPackIsReportedAndLosesNothing) {
@@ -375,7 +375,7 @@ TEST_F(BuilderPageTest, AFailedPackIsReportedAndLosesNothing) {
     EXPECT_EQ(boxes().shown[0].caption, "Velluma");
     EXPECT_NE(boxes().shown[0].text.find("cannot be updated"), std::string::npos);
     EXPECT_EQ(test::readFile(notes), "my notes, not a package");
-    EXPECT_EQ(window->themeList()->rowCount(), 0);
+    EXPECT_EQ(window->desktop().themeList()->rowCount(), 0);
     EXPECT_EQ(page(), 3);
     EXPECT_EQ(edit("edname")->text(), QStringLiteral("Aurora"));
     EXPECT_TRUE(create()->isEnabled());  // ready for another try

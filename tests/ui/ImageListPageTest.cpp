@@ -341,7 +341,7 @@ TEST_F(ImageListPageTest, CommandsAreEnabledByFocusAndSelection) {
     EXPECT_FALSE(action("pilbRemPM1")->isEnabled());
     EXPECT_TRUE(action("pilILPM1")->isEnabled());
     EXPECT_TRUE(button("pilbAdd")->isEnabled());
-    EXPECT_EQ(window->listLibrary(), &rows());
+    EXPECT_EQ(window->desktop().listLibrary(), &rows());
 
     Q_EMIT view()->customContextMenuRequested(QPoint(5, 5));
     auto* menu = child<QMenu>("pilILPM");

@@ -157,12 +157,12 @@ TEST_F(MainWindowTest, HoveredHintStaysUntilTheMouseLeaves) {
     QEvent enter(QEvent::Enter);
     QCoreApplication::sendEvent(button, &enter);
     EXPECT_EQ(panel(0), QStringLiteral("Mode A"));
-    EXPECT_EQ(window->hintMark(), 1);
-    window->Timer1Timer();
+    EXPECT_EQ(window->statusLine().hintMark(), 1);
+    window->statusLine().Timer1Timer();
     EXPECT_EQ(panel(0), QStringLiteral("Mode A"));
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(button, &leave);
-    EXPECT_EQ(window->hintMark(), 0);
+    EXPECT_EQ(window->statusLine().hintMark(), 0);
     EXPECT_EQ(panel(0), QStringLiteral("Themes: 0   Current: ../advThemes/"));
     EXPECT_EQ(panel(1), QStringLiteral("Theme mode"));
 }
@@ -175,10 +175,10 @@ TEST_F(MainWindowTest, AnUnconfinedPageIsToldInTheStatusLineOnce) {
     page.waitForFinished(5000);
     QTest::qWait(50);
     EXPECT_TRUE(panel(0).contains(QStringLiteral("unconfined"))) << panel(0).toStdString();
-    window->Timer1Timer();  // it stays until a hint takes the line
+    window->statusLine().Timer1Timer();  // it stays until a hint takes the line
     EXPECT_TRUE(panel(0).contains(QStringLiteral("unconfined"))) << panel(0).toStdString();
 
-    window->showStatusText(QStringLiteral("other"));
+    window->statusLine().showStatusText(QStringLiteral("other"));
     QProcess again;
     cannot.start(again, QStringLiteral("/usr/bin/true"), {}, {});
     again.waitForFinished(5000);
@@ -334,7 +334,7 @@ TEST_F(MainWindowTest, StartupShortcutFollowsRunAtStartup) {
 
 TEST_F(MainWindowTest, SessionEndRestoresTheDesktopAndCloses) {
     int restored = 0, closed = 0;
-    window->restoreDesktop = [&] { ++restored; };
+    window->desktop().restoreDesktop = [&] { ++restored; };
     window->onClosed = [&] { ++closed; };
     window->show();
     window->sessionEnding();

@@ -280,7 +280,7 @@ TEST_F(PicturesPanelTest, DroppedNamesAddPicturesAndFoldersAndNothingElse) {
     EXPECT_EQ(lists().row(listRow("a.lst")).count, "5");
     EXPECT_EQ(rows().rowCount(), 5);
     EXPECT_TRUE(window->listPage()->lvILists()->isEnabled());
-    EXPECT_EQ(window->hintMark(), 0);  // "Searching" is gone with the search
+    EXPECT_EQ(window->statusLine().hintMark(), 0);  // "Searching" is gone with the search
 }
 
 TEST_F(PicturesPanelTest, RemovingTakesTheSelectedPicturesLine) {

@@ -186,7 +186,7 @@ protected:
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         // A message in the status line must not keep the old language's mode beside it.
-        window->showStatusMessage(QStringLiteral("a message"));
+        window->statusLine().showStatusMessage(QStringLiteral("a message"));
         switchLanguage();
     }
 

@@ -173,7 +173,7 @@ TEST_F(ThemeLibraryPageTest, StartupListsTheLibraryByNameWithStyleImages) {
     EXPECT_EQ(libraryPage->headerImage(0), 6);
     EXPECT_EQ(libraryPage->headerImage(1), -1);
     EXPECT_EQ(settings.options.lvadvSortType, 0);
-    EXPECT_EQ(window->themeList(), &libraryPage->themeList());
+    EXPECT_EQ(window->desktop().themeList(), &libraryPage->themeList());
 }
 
 // A plain library is read while the window is built; one that holds a package to import or
@@ -413,9 +413,9 @@ TEST_F(ThemeLibraryPageTest, RemovingTheCurrentThemeEmptiesCadvThemeAndApplyingS
     EXPECT_EQ(settings.cadvTheme, library("b.tvp"));
     EXPECT_TRUE(settings.options.Enabled);
     EXPECT_EQ(settings.options.state, 0);
-    EXPECT_EQ(window->hintMark(), 0);
+    EXPECT_EQ(window->statusLine().hintMark(), 0);
     EXPECT_TRUE(boxes().shown.empty());
-    window->Timer1Timer();
+    window->statusLine().Timer1Timer();
     EXPECT_EQ(panel(0), QStringLiteral("Themes: 1   Current: ../advThemes/b.tvp"));
 
     // Deleting it for good, by Shift+Delete, empties it again.
@@ -584,7 +584,7 @@ TEST_F(ThemeLibraryPageTest, DroppedFolderWithSubfoldersImportsEveryPackage) {
     drop({QString::fromStdString(folder.file("drop"))});
     QCoreApplication::processEvents();
     EXPECT_EQ(libraryPage->rows().rowCount(), 4);
-    window->Timer1Timer();
+    window->statusLine().Timer1Timer();
     EXPECT_EQ(panel(0), QStringLiteral("Themes: 4   Current: ../advThemes/"));
 }
 
@@ -631,7 +631,7 @@ TEST_F(ThemeLibraryPageTest, AReportWithOnlyANameSet) {
               QStringLiteral("Name:  Solo\n\nAuthor:  Unknown\n\nStyle:  Classic\n\n"
                              "Description:  None\n\nFile:  ../advThemes/solo.tvp\n\n"));
     EXPECT_FALSE(memo->isReadOnly());
-    window->UpdateStatusBar();
+    window->statusLine().UpdateStatusBar();
     EXPECT_EQ(panel(0), QStringLiteral("Report:..Solo"));
     // Nothing was written next to the recycled packages.
     EXPECT_TRUE(folderEmpty(folder.file("advThemes/Recycled")));
@@ -664,7 +664,7 @@ TEST_F(ThemeLibraryPageTest, TwoReportsInARowAndTheBackButton) {
     back->click();
     EXPECT_EQ(page(), 0);
     EXPECT_EQ(panel(0), QStringLiteral("Report:..Second"));  // that run described the report
-    window->Timer1Timer();
+    window->statusLine().Timer1Timer();
     EXPECT_EQ(panel(0), QStringLiteral("Themes: 2   Current: ../advThemes/"));
     EXPECT_EQ(selected(), std::vector<int>{1});
 }

@@ -43,15 +43,15 @@ TEST_F(TrayTipWindowTest, FollowsTheModeAndEachNewPicture) {
     settings.options.Enabled = false;  // nothing to show on the desktop
     settings.cadvTheme = folder.file("advThemes/Dusk Tide.tvp");
     settings.cImg = folder.file("imgLists/abstract/abs003.jpg");
-    window->Timer1Timer();
-    EXPECT_EQ(window->trayIcon()->toolTip(), QStringLiteral("Velluma\nTheme mode\nDusk Tide"));
+    window->statusLine().Timer1Timer();
+    EXPECT_EQ(window->tray().icon()->toolTip(), QStringLiteral("Velluma\nTheme mode\nDusk Tide"));
 
-    window->tbbChStateClick();  // alpha has no text for picture mode
-    EXPECT_EQ(window->trayIcon()->toolTip(), QStringLiteral("Velluma\nabs003.jpg"));
+    window->desktop().tbbChStateClick();  // alpha has no text for picture mode
+    EXPECT_EQ(window->tray().icon()->toolTip(), QStringLiteral("Velluma\nabs003.jpg"));
 
     settings.cImg = folder.file("imgLists/abstract/abs004.jpg");  // as a rotation's step does
-    window->Timer1Timer();
-    EXPECT_EQ(window->trayIcon()->toolTip(), QStringLiteral("Velluma\nabs004.jpg"));
+    window->statusLine().Timer1Timer();
+    EXPECT_EQ(window->tray().icon()->toolTip(), QStringLiteral("Velluma\nabs004.jpg"));
 }
 
 }  // namespace

@@ -7,12 +7,15 @@
 #include <QStackedWidget>
 #include <memory>
 
+#include "control/DesktopController.h"
 #include "core/Options.h"
 #include "core/ResolutionAgent.h"
 #include "support/TempFolder.h"
 #include "support/TestPlatform.h"
 #include "themes/ThemeContext.h"
 #include "ui/MainWindow.h"
+#include "ui/StatusLine.h"
+#include "ui/TrayIcon.h"
 
 namespace velluma::test {
 
