@@ -103,15 +103,20 @@ class ShellBackground {
             this._queueRecompute();
         });
         this._connect(global.display, 'workareas-changed', () => this._showClones());
-        for (const actor of global.get_window_actors())
+        // A claim made before the extension was last disabled still holds.
+        for (const actor of global.get_window_actors()) {
             this._watch(actor.meta_window);
+            this._consider(actor.meta_window);
+        }
 
         this._hideFromLists();
         this._recompute();
     }
 
+    // The claim outlives a disabling (the Shell disables and enables extensions around its
+    // lock screen): the window is let go meanwhile, and taken again when enabled.
     disable() {
-        this._release();
+        this._drop();
         for (const [object, id] of this._signals)
             object.disconnect(id);
         this._signals = [];

@@ -195,6 +195,14 @@ check "a maximised window pauses the page" wait_for 20 no_page_window
 check "the page program runs on" test -n "$(page_pid)"
 shell_eval 'global.display.focus_window.unmaximize(imports.gi.Meta.MaximizeFlags.BOTH)' >/dev/null
 check "unmaximised, the page is back in the background" wait_for 20 ours
+# The Shell disables and enables extensions around its lock screen: the claim holds.
+extension() {
+    gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+        --method "org.gnome.Shell.Extensions.$1Extension" "$uuid" >/dev/null
+}
+extension Disable
+extension Enable
+check "after the extension was disabled and enabled again, the page is back" wait_for 20 ours
 kill "$normal"
 normal=
 
