@@ -22,7 +22,7 @@
 
 #include "BenchSupport.h"
 #include "core/IniFile.h"
-#include "platform/posix/PageLauncher.h"
+#include "platform_gui/posix/PageLauncher.h"
 #include "themes/ThemeConfig.h"
 #include "themes/ZipArchive.h"
 

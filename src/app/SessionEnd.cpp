@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 
 #include "platform/SessionEnding.h"
-#include "platform/posix/SessionEndWatcher.h"
+#include "platform_gui/posix/SessionEndWatcher.h"
 #include "ui/TransientWindows.h"
 
 namespace velluma {

@@ -15,7 +15,7 @@
 #include "control/DesktopController.h"
 #include "core/Options.h"
 #include "platform/Platform.h"
-#include "platform/posix/PageLauncher.h"
+#include "platform_gui/posix/PageLauncher.h"
 #include "ui/About.h"
 #include "ui/BuilderPage.h"
 #include "ui/ErrorReport.h"

@@ -6,7 +6,7 @@
 
 class QProcess;
 
-#include "platform/posix/PageLauncher.h"
+#include "platform_gui/posix/PageLauncher.h"
 #include "themes/SwfHeader.h"
 
 namespace velluma {

@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "DesktopServices.h"
-#include "platform/posix/DesktopWallpaper.h"
 #include "platform/posix/FileRegistry.h"
-#include "platform/posix/GSettingsBackground.h"
-#include "platform/posix/PlasmaBackground.h"
+#include "platform_gui/posix/DesktopWallpaper.h"
+#include "platform_gui/posix/GSettingsBackground.h"
+#include "platform_gui/posix/PlasmaBackground.h"
 #include "support/TempFolder.h"
 #include "support/TestPlatform.h"
 

@@ -2,7 +2,7 @@
 #include <unistd.h>
 
 #include "DesktopServices.h"
-#include "platform/posix/DesktopDetection.h"
+#include "platform_gui/posix/DesktopDetection.h"
 #include "support/TempFolder.h"
 
 namespace velluma {

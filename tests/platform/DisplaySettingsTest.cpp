@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/posix/DesktopShell.h"
+#include "platform_gui/posix/DesktopShell.h"
 #include "support/TempFolder.h"
 
 namespace velluma {

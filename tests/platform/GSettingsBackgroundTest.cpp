@@ -5,8 +5,8 @@
 #include <string>
 
 #include "DesktopServices.h"
-#include "platform/posix/DesktopCall.h"
-#include "platform/posix/GSettingsBackground.h"
+#include "platform_gui/posix/DesktopCall.h"
+#include "platform_gui/posix/GSettingsBackground.h"
 #include "support/TempFolder.h"
 
 namespace velluma {

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
-#include "platform/posix/GnomeShellBackground.h"
+#include "platform_gui/posix/GnomeShellBackground.h"
 #include "support/TempFolder.h"
 #include "support/TestPlatform.h"
 

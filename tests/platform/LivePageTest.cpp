@@ -11,9 +11,9 @@
 #include "platform/WorkFolderCleaner.h"
 #include "platform/posix/BackgroundLayer.h"
 #include "platform/posix/EmulatedActiveDesktop.h"
-#include "platform/posix/LiveActiveDesktop.h"
-#include "platform/posix/LivePageProcess.h"
 #include "platform/posix/RegistryWallpaperRefresh.h"
+#include "platform_gui/posix/LiveActiveDesktop.h"
+#include "platform_gui/posix/LivePageProcess.h"
 #include "support/TempFolder.h"
 #include "support/TestPlatform.h"
 

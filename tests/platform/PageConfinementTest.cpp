@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <map>
 
-#include "platform/posix/PageConfinement.h"
-#include "platform/posix/PageLauncher.h"
+#include "platform_gui/posix/PageConfinement.h"
+#include "platform_gui/posix/PageLauncher.h"
 #include "support/TempFolder.h"
 
 namespace velluma {

@@ -3,8 +3,8 @@
 #include <chrono>
 
 #include "DesktopServices.h"
-#include "platform/posix/DesktopCall.h"
-#include "platform/posix/PlasmaBackground.h"
+#include "platform_gui/posix/DesktopCall.h"
+#include "platform_gui/posix/PlasmaBackground.h"
 
 namespace velluma {
 namespace {

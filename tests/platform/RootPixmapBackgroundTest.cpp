@@ -5,8 +5,8 @@
 #include <QPainter>
 
 #include "DesktopServices.h"
-#include "platform/posix/DesktopCall.h"
-#include "platform/posix/RootPixmapBackground.h"
+#include "platform_gui/posix/DesktopCall.h"
+#include "platform_gui/posix/RootPixmapBackground.h"
 #include "support/TempFolder.h"
 
 namespace velluma {

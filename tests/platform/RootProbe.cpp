@@ -13,7 +13,7 @@
 #include <cstring>
 #include <exception>
 
-#include "platform/posix/RootPixmapBackground.h"
+#include "platform_gui/posix/RootPixmapBackground.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QGuiApplication>
 #include <cstdio>
 
-#include "platform/posix/QtScreen.h"
+#include "platform_gui/posix/QtScreen.h"
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);

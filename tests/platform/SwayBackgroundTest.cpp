@@ -3,8 +3,8 @@
 #include <chrono>
 
 #include "DesktopServices.h"
-#include "platform/posix/DesktopCall.h"
-#include "platform/posix/SwayBackground.h"
+#include "platform_gui/posix/DesktopCall.h"
+#include "platform_gui/posix/SwayBackground.h"
 #include "support/TempFolder.h"
 
 namespace velluma {

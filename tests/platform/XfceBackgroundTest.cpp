@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "DesktopServices.h"
-#include "platform/posix/XfceBackground.h"
+#include "platform_gui/posix/XfceBackground.h"
 
 namespace velluma {
 namespace {

@@ -19,7 +19,7 @@
 
 #include "core/Options.h"
 #include "core/ResolutionAgent.h"
-#include "platform/posix/PageLauncher.h"
+#include "platform_gui/posix/PageLauncher.h"
 #include "support/TestPaths.h"
 #include "ui/About.h"
 #include "ui/WindowFixture.h"

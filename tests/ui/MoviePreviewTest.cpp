@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "support/TempFolder.h"
-#include "themes/SwfWriter.h"
+#include "tools/SwfWriter.h"
 #include "ui/MoviePreview.h"
 
 namespace velluma {

@@ -10,7 +10,7 @@
 
 #include "core/PendingReports.h"
 #include "platform/SessionEnding.h"
-#include "platform/posix/QtMessageBoxes.h"
+#include "platform_gui/posix/QtMessageBoxes.h"
 #include "ui/About.h"
 #include "ui/TransientWindows.h"
 #include "ui/WindowFixture.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "themes/SwfHeader.h"
-#include "themes/SwfWriter.h"
+#include "tools/SwfWriter.h"
 
 namespace velluma {
 namespace {
