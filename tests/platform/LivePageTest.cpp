@@ -9,9 +9,9 @@
 
 #include "platform/Platform.h"
 #include "platform/WorkFolderCleaner.h"
-#include "platform/posix/BackgroundLayer.h"
 #include "platform/posix/EmulatedActiveDesktop.h"
 #include "platform/posix/RegistryWallpaperRefresh.h"
+#include "platform_gui/posix/BackgroundLayer.h"
 #include "platform_gui/posix/LiveActiveDesktop.h"
 #include "platform_gui/posix/LivePageProcess.h"
 #include "support/TempFolder.h"
