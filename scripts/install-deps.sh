@@ -13,7 +13,7 @@ packages=(
     qt6-webengine-dev libqt6webenginecore6-bin openbox x11-utils x11-apps wmctrl unzip
     bubblewrap
     python3-dbus python3-gi
-    gnome-shell xwayland qt6-wayland libglib2.0-bin
+    gnome-shell xwayland qt6-wayland libglib2.0-bin gjs
     librsvg2-bin dpkg-dev fakeroot lintian desktop-file-utils appstream file
 )
 

@@ -43,8 +43,7 @@ Platform makeSystemPlatform(const std::string& programFolder, const std::string&
     std::shared_ptr<BackgroundLayer> backgroundLayer;
     if (desktop == DesktopKind::Gnome && probe.qtPlatform.starts_with("wayland"))
         backgroundLayer = std::make_shared<GnomeShellBackground>(
-            *p.registry, *p.messageBoxes,
-            installFolder + "/gnome-shell/" + GnomeShellBackground::kUuid,
+            *p.registry, *p.messageBoxes, installFolder + "/gnome-shell",
             GnomeShellBackground::userDataHome());
     p.activeDesktop = std::make_unique<LiveActiveDesktop>(
         std::make_unique<EmulatedActiveDesktop>(*p.registry),

@@ -5,7 +5,8 @@
 # stays above and keeps the focus, the page program's window is in none of the Shell's window
 # lists, a window with the page program's app id but another token is left alone, the page
 # pauses while a maximised window covers the screen, and ending theme mode leaves nothing
-# behind. The Shell runs headless on a virtual monitor; exits 77 (skipped) only when the
+# behind. Its build for later Shells, installed and enabled beside it, is left alone by this
+# one. The Shell runs headless on a virtual monitor; exits 77 (skipped) only when the
 # Shell cannot start on this machine.
 #
 #   gnome_live.sh <installed program folder> <canvas package name>
@@ -34,11 +35,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The extension as a user's own, enabled; beside it one that lets this test look into the
-# Shell (its unsafe mode opens Eval and the screenshot service to any caller).
+# The extensions as a user's own, enabled, both builds as the package lays them out: this
+# Shell must start the one for 43 and 44 and leave the one for later Shells alone. Beside
+# them one that lets this test look into the Shell (its unsafe mode opens Eval and the
+# screenshot service to any caller).
+later=velluma45@velluma.example
+[[ -f "$dist/gnome-shell/$later/extension.js" ]] || { echo "no $later in $dist"; exit 1; }
 extensions="$XDG_DATA_HOME/gnome-shell/extensions"
 mkdir -p "$extensions/velluma-test@velluma.example"
-cp -r "$app/gnome-shell/$uuid" "$extensions/"
+cp -r "$app/gnome-shell/$uuid" "$app/gnome-shell/$later" "$extensions/"
 cat >"$extensions/velluma-test@velluma.example/metadata.json" <<'JSON'
 {"uuid": "velluma-test@velluma.example", "name": "Velluma test access",
  "description": "Unsafe mode for the test", "shell-version": ["43", "44"]}
@@ -49,13 +54,16 @@ function init() {
 }
 JS
 start_gnome_shell gsettings set org.gnome.shell enabled-extensions \
-    "['$uuid', 'velluma-test@velluma.example']"
+    "['$uuid', '$later', 'velluma-test@velluma.example']"
 
-extension_running() {
+# in_state <uuid> <state as the Shell numbers it: 1 running, 4 out of date>
+in_state() {
     gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
-        --method org.gnome.Shell.Extensions.GetExtensionInfo "$uuid" | grep -q "'state': <1.0>"
+        --method org.gnome.Shell.Extensions.GetExtensionInfo "$1" | grep -q "'state': <$2.0>"
 }
+extension_running() { in_state "$uuid" 1; }
 check "the extension runs in the Shell" wait_for 20 extension_running
+check "the one for later Shells is left out of date there" in_state "$later" 4
 looks_in() { [[ "$(shell_eval 1)" == 1 ]]; }
 check "the test can look into the Shell" wait_for 10 looks_in
 # The Shell starts in its overview; the desktop is what this test looks at.

@@ -2,11 +2,18 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
 #include <QMutex>
+#include <QSet>
 #include <QThread>
 #include <QVariantMap>
 #include <filesystem>
@@ -25,13 +32,35 @@ namespace fs = std::filesystem;
 using test::TempFolder;
 
 constexpr const char* kConnection = "velluma-fake-gnome-shell";
+// Our extensions: for the Shells whose extensions are scripts, and for those of modules.
+constexpr const char* kScripts = "velluma@velluma.example";
+constexpr const char* kModules = "velluma45@velluma.example";
 
 // What the fake Shell knows; shared with its thread.
 struct ShellState {
     QMutex mutex;
-    int extensionState = 0;  // 0: unknown to the Shell, 1: running, 2: known and disabled
+    QString version = QStringLiteral("43.9");
+    // By uuid; 0 or none: unknown to the Shell, 1: running, 2: known and disabled.
+    QMap<QString, int> extensionStates;
     QStringList claims;
     QStringList enableCalls;
+};
+
+// org.gnome.Shell's ShellVersion, beside the Extensions interface on the same object.
+class FakeShellInterface : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.gnome.Shell")
+    Q_PROPERTY(QString ShellVersion READ shellVersion)
+public:
+    FakeShellInterface(QObject* parent, ShellState& state)
+        : QDBusAbstractAdaptor(parent), m_state(state) {}
+    QString shellVersion() const {
+        QMutexLocker lock(&m_state.mutex);
+        return m_state.version;
+    }
+
+private:
+    ShellState& m_state;
 };
 
 // org.gnome.Shell.Extensions, as far as the program uses it.
@@ -39,19 +68,22 @@ class FakeExtensions : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.gnome.Shell.Extensions")
 public:
-    explicit FakeExtensions(ShellState& state) : m_state(state) {}
+    explicit FakeExtensions(ShellState& state) : m_state(state) {
+        new FakeShellInterface(this, state);
+    }
 public Q_SLOTS:
     QVariantMap GetExtensionInfo(const QString& uuid) {
         QMutexLocker lock(&m_state.mutex);
-        if (uuid != QLatin1String(GnomeShellBackground::kUuid) || m_state.extensionState == 0)
-            return {};
-        return {{QStringLiteral("state"), double(m_state.extensionState)}};
+        const int state = m_state.extensionStates.value(uuid);
+        if (state == 0) return {};
+        return {{QStringLiteral("state"), double(state)}};
     }
     bool EnableExtension(const QString& uuid) {
         QMutexLocker lock(&m_state.mutex);
         m_state.enableCalls << uuid;
-        if (m_state.extensionState == 0) return false;  // the Shell loads new ones at login
-        m_state.extensionState = 1;
+        // The Shell loads new ones at login.
+        if (m_state.extensionStates.value(uuid) == 0) return false;
+        m_state.extensionStates[uuid] = 1;
         return true;
     }
 
@@ -68,7 +100,7 @@ public:
 public Q_SLOTS:
     bool Claim(const QString& token) {
         QMutexLocker lock(&m_state.mutex);
-        if (m_state.extensionState != 1) {
+        if (!m_state.extensionStates.values().contains(1)) {
             sendErrorReply(QDBusError::UnknownObject, QStringLiteral("no such object"));
             return false;
         }
@@ -91,23 +123,30 @@ public:
         m_thread.start();
         QDBusConnection bus =
             QDBusConnection::connectToBus(QDBusConnection::SessionBus, QLatin1String(kConnection));
-        EXPECT_TRUE(bus.registerObject(QStringLiteral("/org/gnome/Shell"), m_extensions,
-                                       QDBusConnection::ExportAllSlots));
+        EXPECT_TRUE(
+            bus.registerObject(QStringLiteral("/org/gnome/Shell"), m_extensions,
+                               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAdaptors));
         EXPECT_TRUE(bus.registerObject(QStringLiteral("/example/velluma/ShellBackground"),
                                        m_background, QDBusConnection::ExportAllSlots));
         EXPECT_TRUE(bus.registerService(QStringLiteral("org.gnome.Shell")));
     }
     ~FakeGnomeShell() {
         QDBusConnection::disconnectFromBus(QLatin1String(kConnection));
+        // In their own thread, where the bus relays their signals from.
+        QMetaObject::invokeMethod(
+            m_extensions, [this] { delete m_extensions; }, Qt::BlockingQueuedConnection);
         m_thread.quit();
         m_thread.wait();
-        delete m_extensions;
         delete m_background;
     }
 
-    void setExtensionState(int value) {
+    void setVersion(const char* version) {
         QMutexLocker lock(&state.mutex);
-        state.extensionState = value;
+        state.version = QString::fromLatin1(version);
+    }
+    void setExtensionState(const char* uuid, int value) {
+        QMutexLocker lock(&state.mutex);
+        state.extensionStates[QString::fromLatin1(uuid)] = value;
     }
     void emitCovered(bool covered) {
         QDBusMessage signal = QDBusMessage::createSignal(
@@ -155,11 +194,17 @@ struct Fixture {
 
     Fixture() {
         setEnabledExtensions({"someone-else@example.org"});
-        std::ofstream(source + "/metadata.json") << "{}";
-        std::ofstream(source + "/extension.js") << "// ours";
+        ship(kScripts, R"(["43", "44"])");
+        ship(kModules, R"(["45", "46", "47"])");
     }
-    fs::path installed() const {
-        return fs::path(dataHome) / "gnome-shell/extensions" / GnomeShellBackground::kUuid;
+    void ship(const std::string& uuid, const std::string& versions) {
+        fs::create_directories(fs::path(source) / uuid);
+        std::ofstream(fs::path(source) / uuid / "metadata.json")
+            << R"({"uuid": ")" << uuid << R"(", "shell-version": )" << versions << "}";
+        std::ofstream(fs::path(source) / uuid / "extension.js") << "// " << uuid;
+    }
+    fs::path installed(const std::string& uuid) const {
+        return fs::path(dataHome) / "gnome-shell/extensions" / uuid;
     }
     bool refusalKept() {
         return platform.registry->readString(Hive::CurrentUser, GnomeShellBackground::kRefusalKey,
@@ -171,7 +216,7 @@ TEST(GnomeShellBackground, ClaimsThePlaceWhileTheExtensionRunsAndPassesOnCoverag
     Fixture f;
     EXPECT_FALSE(f.background.claim("00112233445566778899aabbccddeeff"));
 
-    f.shell.setExtensionState(1);
+    f.shell.setExtensionState(kScripts, 1);
     std::vector<bool> told;
     f.background.onCoveredChanged([&told](bool covered) { told.push_back(covered); });
     ASSERT_TRUE(f.background.claim("00112233445566778899aabbccddeeff"));
@@ -192,7 +237,8 @@ TEST(GnomeShellBackground, SetsTheExtensionUpOnlyWithTheUsersConsent) {
     using Setup = BackgroundLayer::Setup;
     struct Case {
         const char* name;
-        int shellState;       // the extension as the Shell knows it
+        const char* shellVersion;
+        int shellState;       // the extension for that Shell as the Shell knows it
         bool enabledAlready;  // in the Shell's settings
         bool refusedBefore;
         bool shipped;
@@ -204,25 +250,35 @@ TEST(GnomeShellBackground, SetsTheExtensionUpOnlyWithTheUsersConsent) {
         bool refusalKept;
     };
     const Case cases[] = {
-        {"new, yes", 0, false, false, true, MessageAnswer::Yes, Setup::Later, true, true, true,
-         false},
-        {"new, no", 0, false, false, true, MessageAnswer::No, Setup::Declined, true, false, false,
-         true},
-        {"refused before", 0, false, true, true, MessageAnswer::Yes, Setup::Declined, false, false,
+        {"new, yes", "43.9", 0, false, false, true, MessageAnswer::Yes, Setup::Later, true, true,
+         true, false},
+        {"new, no", "43.9", 0, false, false, true, MessageAnswer::No, Setup::Declined, true, false,
          false, true},
-        {"not shipped", 0, false, false, false, MessageAnswer::Yes, Setup::Declined, false, false,
-         false, false},
-        {"installed for all, disabled, yes", 2, false, false, true, MessageAnswer::Yes,
+        {"refused before", "43.9", 0, false, true, true, MessageAnswer::Yes, Setup::Declined, false,
+         false, false, true},
+        {"not shipped", "43.9", 0, false, false, false, MessageAnswer::Yes, Setup::Declined, false,
+         false, false, false},
+        {"installed for all, disabled, yes", "43.9", 2, false, false, true, MessageAnswer::Yes,
          Setup::Ready, true, false, false, false},
-        {"enabled, waiting for a login", 0, true, false, true, MessageAnswer::Yes, Setup::Later,
-         false, false, true, false},
+        {"enabled, waiting for a login", "43.9", 0, true, false, true, MessageAnswer::Yes,
+         Setup::Later, false, false, true, false},
+        {"Shell 46, new, yes", "46.2", 0, false, false, true, MessageAnswer::Yes, Setup::Later,
+         true, true, true, false},
+        {"Shell 47, installed for all, yes", "47.0", 2, false, false, true, MessageAnswer::Yes,
+         Setup::Ready, true, false, false, false},
+        {"a Shell none of ours runs on", "42.9", 0, false, false, true, MessageAnswer::Yes,
+         Setup::Declined, false, false, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Fixture f;
-        f.shell.setExtensionState(c.shellState);
-        if (c.enabledAlready)
-            setEnabledExtensions({"someone-else@example.org", GnomeShellBackground::kUuid});
+        f.shell.setVersion(c.shellVersion);
+        const bool modules = c.shellVersion[0] == '4' && c.shellVersion[1] >= '5';
+        const char* ours = modules ? kModules : kScripts;
+        const char* other = modules ? kScripts : kModules;
+        f.shell.setExtensionState(ours, c.shellState);
+        f.shell.setExtensionState(other, c.shellState);  // a copy for every user has both
+        if (c.enabledAlready) setEnabledExtensions({"someone-else@example.org", ours});
         if (c.refusedBefore)
             f.platform.registry->setDword(Hive::CurrentUser, GnomeShellBackground::kRefusalKey,
                                           GnomeShellBackground::kRefusalValue, 1);
@@ -232,16 +288,60 @@ TEST(GnomeShellBackground, SetsTheExtensionUpOnlyWithTheUsersConsent) {
         std::string note;
         EXPECT_EQ(f.background.offerSetup(note), c.result);
         EXPECT_EQ(f.messages.shown.size(), c.asked ? 1u : 0u);
-        EXPECT_EQ(fs::exists(f.installed() / "extension.js"), c.installed);
+        EXPECT_EQ(fs::exists(f.installed(ours) / "extension.js"), c.installed);
+        EXPECT_FALSE(fs::exists(f.installed(other)));  // only the one this Shell runs
         const auto enabled = enabledExtensions();
-        EXPECT_EQ(std::count(enabled.begin(), enabled.end(), GnomeShellBackground::kUuid),
-                  c.enabled ? 1 : 0);
+        EXPECT_EQ(std::count(enabled.begin(), enabled.end(), ours), c.enabled ? 1 : 0);
+        EXPECT_EQ(std::count(enabled.begin(), enabled.end(), other), 0);
         EXPECT_EQ(enabled.front(), "someone-else@example.org");  // the user's own stay
         EXPECT_EQ(f.refusalKept(), c.refusalKept);
         if (c.result == Setup::Later) EXPECT_NE(note.find("log out"), std::string::npos) << note;
-        if (c.shellState == 2 && c.answer == MessageAnswer::Yes)
-            EXPECT_EQ(f.shell.state.enableCalls.size(), 1);  // the Shell enabled it itself
+        if (c.shellState == 2 && c.answer == MessageAnswer::Yes)  // the Shell enabled it itself
+            EXPECT_EQ(f.shell.state.enableCalls, QStringList{QString::fromLatin1(ours)});
+        if (std::string(c.name).starts_with("a Shell none"))
+            EXPECT_NE(note.find("GNOME Shell 42.9"), std::string::npos) << note;
     }
+}
+
+// The extensions the program ships: each Shell version runs at most one of them, by the
+// Shell's own reading of their metadata, and every Shell from Debian 12's on runs one.
+TEST(GnomeShellBackground, ShipsOneExtensionForEachShellVersion) {
+    const std::string shipped = VELLUMA_SHELL_EXTENSIONS_DIR;
+    const struct {
+        const char* version;
+        const char* uuid;
+    } cases[] = {
+        {"43.9", kScripts}, {"43", kScripts},   {"44.2", kScripts}, {"45.0", kModules},
+        {"46.5", kModules}, {"48.1", kModules}, {"50.0", kModules}, {"42.9", ""},
+        {"44.beta", ""},    {"46.alpha", ""},   {"99.0", ""},       {"", ""},
+        {"fortyfive", ""},  {"4", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GnomeShellBackground::extensionFor(c.version, shipped), c.uuid) << c.version;
+
+    // The lists themselves: a version listed twice would leave the choice to chance.
+    QStringList listed;
+    for (const char* uuid : {kScripts, kModules}) {
+        QFile file(QString::fromStdString(shipped + "/" + uuid + "/metadata.json"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << uuid;
+        const QJsonObject metadata = QJsonDocument::fromJson(file.readAll()).object();
+        EXPECT_EQ(metadata.value(QStringLiteral("uuid")).toString(), QLatin1String(uuid));
+        for (const QJsonValue& version : metadata.value(QStringLiteral("shell-version")).toArray())
+            listed << version.toString();
+    }
+    EXPECT_EQ(listed.size(), QSet<QString>(listed.begin(), listed.end()).size())
+        << listed.join(QLatin1Char(',')).toStdString();
+}
+
+// A folder the Shell would not take (its name is not its uuid) is not offered, nor are two
+// that claim the same Shell.
+TEST(GnomeShellBackground, ChoosesNoExtensionWhereTheShippedOnesDisagree) {
+    Fixture f;
+    fs::rename(fs::path(f.source) / kModules, fs::path(f.source) / "renamed@velluma.example");
+    EXPECT_EQ(GnomeShellBackground::extensionFor("45.1", f.source), "");
+    f.ship("another@velluma.example", R"(["43"])");
+    EXPECT_EQ(GnomeShellBackground::extensionFor("43.9", f.source), "");
+    EXPECT_EQ(GnomeShellBackground::extensionFor("44.1", f.source), kScripts);
 }
 
 }  // namespace

@@ -5,10 +5,16 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QDBusVariant>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QVariantMap>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "platform/MessageBoxes.h"
 #include "platform/Registry.h"
@@ -22,7 +28,7 @@ namespace fs = std::filesystem;
 constexpr const char* kShell = "org.gnome.Shell";
 constexpr const char* kPath = "/example/velluma/ShellBackground";
 constexpr const char* kInterface = "example.velluma.ShellBackground";
-constexpr const char* kExtensionsPath = "/org/gnome/Shell";
+constexpr const char* kShellPath = "/org/gnome/Shell";
 constexpr const char* kExtensionsInterface = "org.gnome.Shell.Extensions";
 constexpr const char* kShellSchema = "org.gnome.shell";
 constexpr const char* kEnabledKey = "enabled-extensions";
@@ -33,6 +39,8 @@ const char* const kQuestion =
     "extension of its own (Velluma live desktop). Shall Velluma install and enable it for "
     "you?\n\nWithout it, Velluma shows a still picture of the theme as the wallpaper. GNOME "
     "may start a newly installed extension only after you log out and in again.";
+const char* const kNoneForThisShell =
+    "Velluma's GNOME Shell extension does not run on GNOME Shell %1.";
 const char* const kAtNextLogin =
     "Velluma's GNOME Shell extension is enabled; GNOME starts it at your next login (log out "
     "and in again). Until then Velluma shows a still picture of the theme.";
@@ -64,9 +72,29 @@ std::unique_ptr<GSettings, SettingsDeleter> shellSettings() {
     return std::unique_ptr<GSettings, SettingsDeleter>(settings);
 }
 
-bool listed(gchar** list, const char* uuid) {
+bool listed(gchar** list, const std::string& uuid) {
     for (gchar** item = list; item && *item; ++item)
-        if (std::string(*item) == uuid) return true;
+        if (*item == uuid) return true;
+    return false;
+}
+
+// "45.2" -> {"45", "2"}; the minor part is empty where there is none.
+std::pair<QString, QString> majorMinor(const QString& version) {
+    const qsizetype dot = version.indexOf(QLatin1Char('.'));
+    if (dot < 0) return {version, QString()};
+    return {version.left(dot), version.mid(dot + 1).section(QLatin1Char('.'), 0, 0)};
+}
+
+// Whether an extension that lists these versions runs on the Shell of this version.
+bool runsOn(const QJsonArray& listed, const QString& shell) {
+    const auto [major, minor] = majorMinor(shell);
+    bool numericMinor = false;
+    minor.toUInt(&numericMinor);
+    if (major.isEmpty() || (!minor.isEmpty() && !numericMinor)) return false;
+    for (const QJsonValue& entry : listed) {
+        const auto [wantMajor, wantMinor] = majorMinor(entry.toString());
+        if (wantMajor == major && (wantMinor.isEmpty() || wantMinor == minor)) return true;
+    }
     return false;
 }
 
@@ -92,6 +120,24 @@ std::string GnomeShellBackground::userDataHome() {
     if (data && *data == '/') return data;
     const char* home = std::getenv("HOME");
     return std::string(home ? home : "") + "/.local/share";
+}
+
+std::string GnomeShellBackground::extensionFor(const std::string& shellVersion,
+                                               const std::string& extensionsSource) {
+    const QString shell = QString::fromStdString(shellVersion);
+    std::vector<std::string> found;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(extensionsSource, error)) {
+        QFile file(QString::fromStdString((entry.path() / "metadata.json").string()));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        const QJsonObject metadata = QJsonDocument::fromJson(file.read(1 << 16)).object();
+        const std::string uuid = metadata.value(QStringLiteral("uuid")).toString().toStdString();
+        // The Shell finds an extension by its folder's name.
+        if (uuid == entry.path().filename().string() &&
+            runsOn(metadata.value(QStringLiteral("shell-version")).toArray(), shell))
+            found.push_back(uuid);
+    }
+    return found.size() == 1 ? found.front() : std::string();
 }
 
 bool GnomeShellBackground::claim(const std::string& token) {
@@ -124,21 +170,28 @@ bool GnomeShellBackground::refusedBefore() {
     }
 }
 
-int GnomeShellBackground::extensionState() {
-    const QDBusReply<QVariantMap> info = call(kExtensionsPath, kExtensionsInterface,
-                                              "GetExtensionInfo", {QString::fromLatin1(kUuid)});
+std::string GnomeShellBackground::shellVersion() {
+    const QDBusReply<QDBusVariant> version =
+        call(kShellPath, "org.freedesktop.DBus.Properties", "Get",
+             {QStringLiteral("org.gnome.Shell"), QStringLiteral("ShellVersion")});
+    return version.isValid() ? version.value().variant().toString().toStdString() : std::string();
+}
+
+int GnomeShellBackground::extensionState(const std::string& uuid) {
+    const QDBusReply<QVariantMap> info =
+        call(kShellPath, kExtensionsInterface, "GetExtensionInfo", {QString::fromStdString(uuid)});
     return info.isValid() ? int(info.value().value(QStringLiteral("state")).toDouble()) : 0;
 }
 
-bool GnomeShellBackground::enabledInSettings() {
+bool GnomeShellBackground::enabledInSettings(const std::string& uuid) {
     bool enabled = false;
     try {
-        runWithin(kDesktopTimeout, "GNOME Shell's settings", [&enabled] {
+        runWithin(kDesktopTimeout, "GNOME Shell's settings", [&enabled, &uuid] {
             const auto settings = shellSettings();
             if (!settings) return;
             const std::unique_ptr<gchar*, StrvDeleter> list(
                 g_settings_get_strv(settings.get(), kEnabledKey));
-            enabled = listed(list.get(), kUuid);
+            enabled = listed(list.get(), uuid);
         });
     } catch (const DesktopError&) {
     }
@@ -147,14 +200,14 @@ bool GnomeShellBackground::enabledInSettings() {
 
 // Copies the extension into the user's extensions folder: a whole new copy first, which then
 // takes the place of any old one, so a full disk leaves the old copy as it was.
-void GnomeShellBackground::install() {
+void GnomeShellBackground::install(const std::string& uuid) {
     const fs::path folder = fs::path(m_dataHome) / "gnome-shell" / "extensions";
-    const fs::path target = folder / kUuid;
-    const fs::path staging = folder / (std::string(".") + kUuid + ".new");
+    const fs::path target = folder / uuid;
+    const fs::path staging = folder / ("." + uuid + ".new");
     std::error_code error;
     fs::create_directories(folder, error);
     fs::remove_all(staging, error);
-    fs::copy(m_source, staging, fs::copy_options::recursive, error);
+    fs::copy(fs::path(m_source) / uuid, staging, fs::copy_options::recursive, error);
     if (error) {
         fs::remove_all(staging);
         throw DesktopError("Velluma's GNOME Shell extension could not be copied to " +
@@ -169,20 +222,20 @@ void GnomeShellBackground::install() {
 
 // Through the Shell where it knows the extension (it starts it at once), else in its settings,
 // which it reads at the next login.
-void GnomeShellBackground::enable() {
-    const QDBusReply<bool> done = call(kExtensionsPath, kExtensionsInterface, "EnableExtension",
-                                       {QString::fromLatin1(kUuid)});
+void GnomeShellBackground::enable(const std::string& uuid) {
+    const QDBusReply<bool> done =
+        call(kShellPath, kExtensionsInterface, "EnableExtension", {QString::fromStdString(uuid)});
     if (done.isValid() && done.value()) return;
-    runWithin(kDesktopTimeout, "GNOME Shell's settings", [] {
+    runWithin(kDesktopTimeout, "GNOME Shell's settings", [&uuid] {
         const auto settings = shellSettings();
         if (!settings)
             throw DesktopError("GNOME Shell's settings (org.gnome.shell) are not installed");
         const std::unique_ptr<gchar*, StrvDeleter> list(
             g_settings_get_strv(settings.get(), kEnabledKey));
-        if (listed(list.get(), kUuid)) return;
+        if (listed(list.get(), uuid)) return;
         GStrvBuilder* builder = g_strv_builder_new();
         g_strv_builder_addv(builder, const_cast<const char**>(list.get()));
-        g_strv_builder_add(builder, kUuid);
+        g_strv_builder_add(builder, uuid.c_str());
         const std::unique_ptr<gchar*, StrvDeleter> more(g_strv_builder_end(builder));
         g_strv_builder_unref(builder);
         const bool written = g_settings_set_strv(settings.get(), kEnabledKey, more.get());
@@ -195,16 +248,24 @@ void GnomeShellBackground::enable() {
 BackgroundLayer::Setup GnomeShellBackground::offerSetup(std::string& note) {
     note.clear();
     if (refusedBefore()) return Setup::Declined;
-    const int state = extensionState();
+    const std::string version = shellVersion();
+    const std::string uuid = extensionFor(version, m_source);
+    if (uuid.empty()) {
+        // Nothing shipped that this Shell runs.
+        if (!version.empty() && fs::is_directory(m_source))
+            note = QString::fromLatin1(kNoneForThisShell)
+                       .arg(QString::fromStdString(version))
+                       .toStdString();
+        return Setup::Declined;
+    }
+    const int state = extensionState(uuid);
     if (state == kEnabledState) return Setup::Ready;  // it came up meanwhile
-    if (enabledInSettings()) {
+    if (enabledInSettings(uuid)) {
         // Enabled before, by us or by the user: nothing to ask, the Shell has not started it.
         note = kAtNextLogin;
         return Setup::Later;
     }
     const bool known = state != 0;
-    if (!known && !fs::is_regular_file(fs::path(m_source) / "metadata.json"))
-        return Setup::Declined;  // nothing shipped to install
 
     const MessageAnswer answer =
         m_messages.show(kQuestion, "Velluma", MessageIcon::Question, MessageButtons::YesNo);
@@ -217,13 +278,13 @@ BackgroundLayer::Setup GnomeShellBackground::offerSetup(std::string& note) {
         return Setup::Declined;
     }
     try {
-        if (!known) install();
-        enable();
+        if (!known) install(uuid);
+        enable(uuid);
     } catch (const std::exception& e) {
         note = e.what();
         return Setup::Declined;
     }
-    if (extensionState() == kEnabledState) return Setup::Ready;
+    if (extensionState(uuid) == kEnabledState) return Setup::Ready;
     note = kAtNextLogin;
     return Setup::Later;
 }

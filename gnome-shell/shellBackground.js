@@ -1,4 +1,6 @@
-// Velluma's place in GNOME Shell's background layer.
+// Velluma's place in GNOME Shell's background layer: what the extensions for every Shell
+// version share. The build puts it into each extension.js, between the imports and helpers
+// of that version and the way it hands the Shell the extension.
 //
 // Wayland has no way for a program to put its window behind the others, so the page program
 // opens an ordinary window and this extension shows it where the wallpaper is drawn. Only a
@@ -9,15 +11,6 @@
 //
 // The extension also tells the tray program when every monitor is covered by maximised or
 // full-screen windows, so that the page can pause as it does on X11.
-
-/* exported init */
-'use strict';
-
-const { Clutter, Gio, GLib, Meta, Shell } = imports.gi;
-const Main = imports.ui.main;
-const Workspace = imports.ui.workspace;
-const WorkspaceAnimation = imports.ui.workspaceAnimation;
-const WorkspaceThumbnail = imports.ui.workspaceThumbnail;
 
 const APP_ID = 'velluma-page';
 const TITLE_PREFIX = 'velluma-page ';
@@ -59,13 +52,10 @@ function everyMonitorCovered(windows, monitors) {
         const rect = window.get_frame_rect();
         if (window.is_fullscreen())
             return contains(rect, monitor);
-        if (window.get_maximized() !== Meta.MaximizeFlags.BOTH)
+        if (!isMaximized(window))
             return false;
-        const centre = new Meta.Rectangle({
-            x: rect.x + Math.floor(rect.width / 2), y: rect.y + Math.floor(rect.height / 2),
-            width: 1, height: 1,
-        });
-        return global.display.get_monitor_index_for_rect(centre) === index;
+        return monitorIndexAt(rect.x + Math.floor(rect.width / 2),
+            rect.y + Math.floor(rect.height / 2)) === index;
     }));
 }
 
@@ -194,7 +184,7 @@ class ShellBackground {
         // leaves free (the Shell keeps a window out from under its panel).
         window.stick();
         window.lower();
-        window.maximize(Meta.MaximizeFlags.BOTH);
+        maximize(window);
 
         const actor = window.get_compositor_private();
         if (!actor) {
@@ -303,22 +293,26 @@ class ShellBackground {
     // workspace switch animation) are made in JavaScript through these; ours is left out.
     _hideFromLists() {
         const self = this;
+        // A list whose maker a Shell version lacks or renamed is left as it is.
         const patch = (owner, name, wrap) => {
-            const original = owner[name];
+            const original = owner?.[name];
+            if (typeof original !== 'function')
+                return;
             this._patches.push([owner, name, original]);
             owner[name] = wrap(original);
         };
         patch(Meta.Display.prototype, 'get_tab_list', original => function (...args) {
             return original.apply(this, args).filter(w => !self._isOurs(w));
         });
-        patch(WorkspaceAnimation.WorkspaceGroup.prototype, '_shouldShowWindow',
+        patch(WorkspaceAnimation.WorkspaceGroup?.prototype, '_shouldShowWindow',
             original => function (window) {
                 return !self._isOurs(window) && original.call(this, window);
             });
-        patch(Workspace.Workspace.prototype, '_isOverviewWindow', original => function (window) {
-            return !self._isOurs(window) && original.call(this, window);
-        });
-        patch(WorkspaceThumbnail.WorkspaceThumbnail.prototype, '_isOverviewWindow',
+        patch(Workspace.Workspace?.prototype, '_isOverviewWindow',
+            original => function (window) {
+                return !self._isOurs(window) && original.call(this, window);
+            });
+        patch(WorkspaceThumbnail.WorkspaceThumbnail?.prototype, '_isOverviewWindow',
             original => function (window) {
                 return !self._isOurs(window.get_meta_window()) && original.call(this, window);
             });
@@ -373,8 +367,4 @@ class ShellBackground {
         this._covered = covered;
         this._dbus?.emit_signal('CoveredChanged', new GLib.Variant('(b)', [covered]));
     }
-}
-
-function init() {
-    return new ShellBackground();
 }
