@@ -1,10 +1,12 @@
-// The extension for GNOME Shell 45 and later, run by Debian's gjs against a small fake Shell:
-// there is no such Shell on Debian 12, so this is what checks that the module parses, that it
-// imports only Shell modules the fake knows (each an existing one), and that it behaves as the
-// extension that the end-to-end test runs under GNOME Shell 43.
+// Our Shell extension, each build of it, run by Debian's gjs against a small fake Shell. For
+// the build for GNOME Shell 45 and later (a module) this is the only run there is, as Debian 12
+// has no such Shell: it checks that the module parses, that it imports only Shell modules the
+// fake knows (each an existing one), and that it behaves as the build for 43 and 44 (a
+// script), which goes through the same checks here and runs in a real Shell in the
+// end-to-end test.
 //
-//   gjs -m extension_module_test.js <extension.js> <scratch folder>
-// on a session bus of its own (dbus-run-session); exits non-zero on the first failure.
+//   gjs -m fake_shell_test.js <extension.js> <scratch folder>
+// on a session bus of its own (dbus-run-session); exits non-zero when a check failed.
 
 import Gio from 'gi://Gio';
 import GLib from 'gi://GLib';
@@ -192,6 +194,8 @@ globalThis.fakeShell = {
             }
         },
     },
+    Gio,
+    GLib,
     Shell,
     Main,
     Extension: class {
@@ -204,6 +208,7 @@ globalThis.fakeShell = {
     WorkspaceThumbnail: { WorkspaceThumbnail: class { _isOverviewWindow() { return true; } } },
 };
 const fake = globalThis.fakeShell;
+Meta.Rectangle = fake.Mtk.Rectangle;  // before Shell 45
 const modules = {
     'gi://Clutter': 'export default fakeShell.Clutter;',
     'gi://Meta': 'export default fakeShell.Meta;',
@@ -226,12 +231,28 @@ function write(path, text) {
     GLib.file_set_contents(path, new TextEncoder().encode(text));
 }
 
-// The extension with each Shell import pointed at its stand-in.
-async function loadExtension() {
-    const [, bytes] = GLib.file_get_contents(extensionFile);
+// The script build, as the Shell before 45 runs it: its imports are the Shell's.
+function loadScript(text) {
+    const imports = {
+        gi: fake,
+        ui: {
+            main: Main,
+            workspace: fake.Workspace,
+            workspaceAnimation: fake.WorkspaceAnimation,
+            workspaceThumbnail: fake.WorkspaceThumbnail,
+        },
+    };
+    // eslint-disable-next-line no-new-func
+    const init = new Function('imports', `${text}\nreturn init;`)(imports);
+    check('the script hands the Shell its extension through init()', typeof init === 'function');
+    return init();
+}
+
+// The module build with each Shell import pointed at its stand-in.
+async function loadModule(text) {
     const unknown = [];
     let stubs = 0;
-    const text = new TextDecoder().decode(bytes).replace(/(\bfrom\s+)'([^']+)'/g,
+    text = text.replace(/(\bfrom\s+)'([^']+)'/g,
         (all, from, specifier) => {
             if (realModules.has(specifier))
                 return all;
@@ -246,7 +267,10 @@ async function loadExtension() {
     check(`the extension imports only Shell modules known here (${unknown.join(', ')})`,
         unknown.length === 0);
     write(`${scratch}/extension.js`, text);
-    return (await import(`file://${scratch}/extension.js`)).default;
+    const VellumaBackground = (await import(`file://${scratch}/extension.js`)).default;
+    check('its default export is the Shell\'s Extension class',
+        VellumaBackground?.prototype instanceof fake.Extension);
+    return new VellumaBackground({ uuid: 'velluma45@velluma.example' });
 }
 
 function settle() {
@@ -264,7 +288,8 @@ function waitFor(condition) {
 
 function claim(extension, token) {
     const answer = {};
-    extension._background.ClaimAsync([token], {
+    // The module build's Extension holds the object the script build's init() returns.
+    (extension._background ?? extension).ClaimAsync([token], {
         get_sender: () => null,
         return_value: value => {
             answer.value = value?.deepUnpack();
@@ -289,10 +314,10 @@ const patched = () => [
 ].map(([owner, name]) => owner[name]);
 
 async function main() {
-    const VellumaBackground = await loadExtension();
-    check('its default export is the Shell\'s Extension class',
-        VellumaBackground?.prototype instanceof fake.Extension);
-    const extension = new VellumaBackground({ uuid: 'velluma45@velluma.example' });
+    const text = new TextDecoder().decode(GLib.file_get_contents(extensionFile)[1]);
+    const isModule = /^export default /m.test(text);
+    print(`# ${extensionFile}, a ${isModule ? 'module' : 'script'}`);
+    const extension = isModule ? await loadModule(text) : loadScript(text);
 
     const covered = [];
     Gio.DBus.session.signal_subscribe(null, 'example.velluma.ShellBackground',
@@ -324,8 +349,9 @@ async function main() {
         clones().length === 0 && strangers.every(w => w.calls.length === 0 && w.actor.visible));
 
     // Ours, with the window API of each Shell generation.
-    for (const current of [false, true]) {
-        const label = current ? 'window API of Shell 49 on' : 'window API of Shell 45 to 48';
+    // Scripts run only on Shells with the older window API.
+    for (const current of isModule ? [false, true] : [false]) {
+        const label = current ? 'window API of Shell 49 on' : 'window API before Shell 49';
         const ours = new FakeWindow({ title: 'velluma-page', current });
         windowActors.push(ours.actor);
         display.emit('window-created', ours);
