@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 #include "platform_gui/posix/PageLauncher.h"
 #include "themes/ThemeConfig.h"
 #include "themes/ZipArchive.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "imagelists/BmpCodec.h"
+#include "formats/BmpCodec.h"
 #include "imagelists/WallpaperSetter.h"
 
 namespace velluma {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 
 namespace velluma {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "imagelists/JpegSource.h"
+#include "formats/JpegSource.h"
 #include "imagelists/WallpaperSetter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 #include "language/Language.h"
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include "PictureFixtures.h"
 #include "ThemeTestSupport.h"
-#include "imagelists/BmpCodec.h"
+#include "formats/BmpCodec.h"
 #include "platform/posix/FileRegistry.h"
 #include "support/TempFolder.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "themes/SwfHeader.h"
+#include "formats/SwfHeader.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "../BenchSupport.h"
 #include "PhotoFixture.h"
-#include "imagelists/JpegSource.h"
+#include "formats/JpegSource.h"
 #include "imagelists/PictureFile.h"
 
 namespace velluma::bench {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/Registry.h"
 

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "formats/RegularFile.h"
 #include "platform/AtomicFile.h"
-#include "platform/RegularFile.h"
 
 namespace velluma {
 namespace {

@@ -15,31 +15,9 @@
 namespace velluma {
 namespace {
 
-[[noreturn]] void failRead(const std::string& path, const std::string& cause) {
-    throw std::runtime_error("Cannot read \"" + path + "\": " + cause);
-}
-
 char upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
-
-}  // namespace
-
-void ReadAt(int fd, const std::string& path, std::uint64_t offset, void* buffer, std::size_t size) {
-    auto* out = static_cast<char*>(buffer);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            failRead(path, std::strerror(errno));
-        }
-        if (n == 0) failRead(path, "the file ends early");
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-namespace {
 
 // The marker removeStaleTempFiles looks for: ".<name>.velluma-tmp-<random>".
 constexpr std::string_view kTempMarker = ".velluma-tmp-";

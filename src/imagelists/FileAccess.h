@@ -6,13 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/RegularFile.h"
+#include "formats/RegularFile.h"
 
 namespace velluma {
-
-/// Reads exactly size bytes at offset; throws std::runtime_error naming path when the
-/// file ends early or the read fails.
-void ReadAt(int fd, const std::string& path, std::uint64_t offset, void* buffer, std::size_t size);
 
 /// Renames from to to unless to exists, atomically. Returns 0 or the errno of the failure
 /// (EEXIST when to exists).

@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
+#include "formats/RegularFile.h"
 #include "imagelists/ListFile.h"
 #include "imagelists/PictureFile.h"
-#include "platform/RegularFile.h"
 
 namespace velluma {
 

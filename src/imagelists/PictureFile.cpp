@@ -1,8 +1,8 @@
 #include "imagelists/PictureFile.h"
 
-#include "imagelists/BmpCodec.h"
+#include "formats/BmpCodec.h"
+#include "formats/JpegSource.h"
 #include "imagelists/FileAccess.h"
-#include "imagelists/JpegSource.h"
 
 namespace velluma {
 

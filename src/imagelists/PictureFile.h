@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "imagelists/PictureSource.h"
+#include "formats/PictureSource.h"
 
 namespace velluma {
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "core/Options.h"
-#include "imagelists/BmpCodec.h"
+#include "formats/BmpCodec.h"
+#include "formats/PictureSource.h"
 #include "imagelists/FileAccess.h"
 #include "imagelists/PictureFile.h"
-#include "imagelists/PictureSource.h"
 #include "platform/Registry.h"
 #include "platform/WallpaperRefresh.h"
 

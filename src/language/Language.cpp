@@ -5,9 +5,10 @@
 #include <QDir>
 #include <QImageReader>
 
-#include "core/IniFile.h"
 #include "core/ProgramFolder.h"
-#include "platform/RegularFile.h"
+#include "formats/ByteReader.h"
+#include "formats/IniFile.h"
+#include "formats/RegularFile.h"
 
 namespace velluma {
 namespace {
@@ -113,11 +114,8 @@ QImage readIcon(const std::string& path) {
     std::string bytes;
     if (!readWholeFile(path, bytes, kMaxIconFileSize)) return {};
     // Icon directory: reserved 0, type 1 (2 would be a cursor), at least one image.
-    auto word = [&](std::size_t at) {
-        return unsigned(static_cast<unsigned char>(bytes[at])) |
-               unsigned(static_cast<unsigned char>(bytes[at + 1])) << 8;
-    };
-    if (bytes.size() < 6 || word(0) != 0 || word(2) != 1 || word(4) == 0) return {};
+    const ByteReader icon(bytes);
+    if (bytes.size() < 6 || icon.u16(0) != 0 || icon.u16(2) != 1 || icon.u16(4) == 0) return {};
 
     QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
     QBuffer buffer(&data);

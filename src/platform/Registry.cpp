@@ -2,18 +2,6 @@
 
 namespace velluma {
 
-const char* hiveName(Hive hive) {
-    switch (hive) {
-        case Hive::LocalMachine:
-            return "HKEY_LOCAL_MACHINE";
-        case Hive::CurrentUser:
-            return "HKEY_CURRENT_USER";
-        case Hive::ClassesRoot:
-            return "HKEY_CLASSES_ROOT";
-    }
-    return "HKEY_CURRENT_USER";
-}
-
 void Registry::setString(Hive hive, const std::string& key, const std::string& name,
                          const std::string& text) {
     setValues(hive, key, {{name, RegValue::string(text)}});

@@ -3,29 +3,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "formats/HiveText.h"
+
 namespace velluma {
-
-enum class Hive { LocalMachine, CurrentUser, ClassesRoot };
-
-/// The root key's name as it appears in paths and file names ("HKEY_CURRENT_USER").
-const char* hiveName(Hive hive);
-
-/// One registry value: a REG_SZ string or a REG_DWORD.
-struct RegValue {
-    enum class Type { String, Dword };
-    Type type = Type::String;
-    std::string text;
-    std::uint32_t dword = 0;
-
-    static RegValue string(std::string s) { return {Type::String, std::move(s), 0}; }
-    static RegValue number(std::uint32_t d) { return {Type::Dword, {}, d}; }
-    bool operator==(const RegValue&) const = default;
-};
-
-using NamedValue = std::pair<std::string, RegValue>;
 
 /// The registry: hives of keys holding named values. Key and value names match without
 /// regard to case. Writes are durable when they return; a failed write throws

@@ -5,7 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "themes/PageGenerator.h"
@@ -53,7 +53,7 @@ bool ConvertFlashPackage(ThemeContext& context, const std::string& path) {
         IniFile::load(config ? staging + "/" + archive.entries()[*config].name : configPath);
     ini.writeString("Style", "index", "0");
     ini.writeString("Files", "startup", "\\tivora.htm");
-    ini.save(configPath);
+    writeFileAtomically(configPath, ini.text());
 
     tTheme theme;
     theme.Name = ini.readString("Name", "ThemeName", "Nameless");

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Registry.h"

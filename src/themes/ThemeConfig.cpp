@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/IniFile.h"
 #include "core/ProgramFolder.h"
+#include "formats/IniFile.h"
 
 namespace velluma {
 namespace {

@@ -12,7 +12,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "platform/RegularFile.h"
+#include "formats/RegularFile.h"
 
 namespace velluma {
 namespace {

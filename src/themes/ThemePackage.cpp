@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 #include "themes/DesktopComponents.h"
 #include "themes/FlashConversion.h"
 #include "themes/ThemeConfig.h"

@@ -13,10 +13,10 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "formats/RegularFile.h"
+#include "formats/ZipLayout.h"
 #include "platform/AtomicFile.h"
-#include "platform/RegularFile.h"
 #include "themes/ZipEntryName.h"
-#include "themes/ZipLayout.h"
 
 namespace velluma {
 namespace {

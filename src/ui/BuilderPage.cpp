@@ -22,7 +22,7 @@
 
 #include "core/Options.h"
 #include "core/ResolutionAgent.h"
-#include "imagelists/JpegSource.h"
+#include "formats/JpegSource.h"
 #include "platform/Platform.h"
 #include "themes/BuiltPackage.h"
 #include "themes/PageGenerator.h"

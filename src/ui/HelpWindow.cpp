@@ -6,7 +6,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
-#include "platform/RegularFile.h"
+#include "formats/RegularFile.h"
 
 namespace velluma {
 namespace {

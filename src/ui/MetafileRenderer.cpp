@@ -21,9 +21,9 @@
 #include <variant>
 #include <vector>
 
-#include "imagelists/BmpCodec.h"
+#include "formats/BmpCodec.h"
+#include "formats/PictureSource.h"
 #include "imagelists/FileAccess.h"
-#include "imagelists/PictureSource.h"
 
 namespace velluma {
 namespace {

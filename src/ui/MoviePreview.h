@@ -6,8 +6,8 @@
 
 class QProcess;
 
+#include "formats/SwfHeader.h"
 #include "platform_gui/posix/PageLauncher.h"
-#include "themes/SwfHeader.h"
 
 namespace velluma {
 

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <stdexcept>
 
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 #include "themes/ThemeConfig.h"
 #include "themes/ThemeContext.h"
 #include "themes/ThemeFiles.h"

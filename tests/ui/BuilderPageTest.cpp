@@ -11,7 +11,7 @@
 #include <QToolButton>
 #include <filesystem>
 
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 #include "support/TestPaths.h"
 #include "themes/DesktopComponents.h"
 #include "themes/PageGenerator.h"

@@ -13,7 +13,7 @@
 #include <QUrl>
 #include <filesystem>
 
-#include "imagelists/BmpCodec.h"
+#include "formats/BmpCodec.h"
 #include "imagelists/FileAccess.h"
 #include "imagelists/ListFile.h"
 #include "imagelists/ListLibrary.h"

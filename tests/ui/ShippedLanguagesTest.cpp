@@ -25,7 +25,7 @@
 #include <filesystem>
 #include <set>
 
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 #include "imagelists/ListLibrary.h"
 #include "support/TestPaths.h"
 #include "ui/About.h"

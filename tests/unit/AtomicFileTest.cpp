@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
+#include "formats/RegularFile.h"
 #include "platform/AtomicFile.h"
-#include "platform/RegularFile.h"
 #include "support/TempFolder.h"
 
 namespace velluma {

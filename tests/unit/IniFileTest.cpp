@@ -1,13 +1,15 @@
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 
+#include "platform/AtomicFile.h"
 #include "support/TempFolder.h"
 
 using velluma::IniFile;
+using velluma::writeFileAtomically;
 using velluma::test::readFile;
 using velluma::test::TempFolder;
 
@@ -154,9 +156,10 @@ TEST(IniFileWrite, SavesTheTextAsIs) {
     TempFolder temp;
     IniFile ini = IniFile::load(temp.write("theme.cfg", "[A]\nk=1\n"));
     ini.writeString("A", "k", "2");
-    ini.save(temp.file("theme.cfg"));
+    writeFileAtomically(temp.file("theme.cfg"), ini.text());
     EXPECT_EQ(readFile(temp.file("theme.cfg")), "[A]\nk=2\n");
-    EXPECT_THROW(ini.save(temp.file("no/such/folder/theme.cfg")), std::runtime_error);
+    EXPECT_THROW(writeFileAtomically(temp.file("no/such/folder/theme.cfg"), ini.text()),
+                 std::runtime_error);
 }
 
 }  // namespace

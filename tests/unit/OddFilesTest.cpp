@@ -10,14 +10,14 @@
 #include <future>
 #include <stdexcept>
 
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
+#include "formats/RegularFile.h"
+#include "formats/SwfHeader.h"
 #include "imagelists/ListFile.h"
 #include "imagelists/PictureFile.h"
 #include "language/Language.h"
-#include "platform/RegularFile.h"
 #include "platform/posix/FileRegistry.h"
 #include "support/TempFolder.h"
-#include "themes/SwfHeader.h"
 #include "themes/ThemeFiles.h"
 #include "themes/ZipArchive.h"
 

@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 #include "language/Language.h"
 #include "platform/posix/FileRegistry.h"
 #include "support/TempFolder.h"

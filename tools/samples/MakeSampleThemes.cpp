@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/RegularFile.h"
 #include "platform/AtomicFile.h"
-#include "platform/RegularFile.h"
 #include "themes/BuiltPackage.h"
 #include "themes/PageGenerator.h"
 #include "themes/ZipArchive.h"

@@ -13,17 +13,6 @@
 
 namespace velluma {
 
-/// One block of a hive file.
-struct ParsedKey {
-    std::string name;  // path below the hive, as written
-    std::vector<NamedValue> values;
-};
-/// Parses REGEDIT4 text for one hive. Returns nothing when the text is not a valid hive
-/// file. Pure, for tests and fuzzing.
-std::optional<std::vector<ParsedKey>> parseHiveText(std::string_view text, Hive hive);
-/// Renders keys as REGEDIT4 text with CR LF line ends.
-std::string renderHiveText(const std::vector<ParsedKey>& keys, Hive hive);
-
 /// The registry kept as one REGEDIT4 text file per hive in a folder
 /// ("HKEY_CURRENT_USER.reg" ...). A hive is loaded on first use and every write saves the
 /// whole hive crash-safely. A hive file that cannot be parsed is renamed aside with a

@@ -1,6 +1,6 @@
 #include "platform_gui/posix/QtRegularFile.h"
 
-#include "platform/RegularFile.h"
+#include "formats/RegularFile.h"
 
 namespace velluma {
 

@@ -18,7 +18,7 @@
 #include "PictureFixtures.h"
 #include "ThemeTestSupport.h"
 #include "core/Options.h"
-#include "imagelists/BmpCodec.h"
+#include "formats/BmpCodec.h"
 #include "imagelists/ListFile.h"
 #include "imagelists/ListOperations.h"
 #include "imagelists/MemoryListLibrary.h"

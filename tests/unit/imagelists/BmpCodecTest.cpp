@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "PictureFixtures.h"
-#include "imagelists/BmpCodec.h"
+#include "formats/BmpCodec.h"
 #include "support/TempFolder.h"
 
 namespace velluma {

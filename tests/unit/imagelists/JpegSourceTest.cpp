@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "PictureFixtures.h"
-#include "imagelists/JpegSource.h"
+#include "formats/JpegSource.h"
 #include "imagelists/PictureFile.h"
 #include "support/TempFolder.h"
 

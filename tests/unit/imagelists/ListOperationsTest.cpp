@@ -7,7 +7,7 @@
 #include "FileSizeLimit.h"
 #include "PictureFixtures.h"
 #include "core/Options.h"
-#include "imagelists/BmpCodec.h"
+#include "formats/BmpCodec.h"
 #include "imagelists/ListOperations.h"
 #include "imagelists/ListSorting.h"
 #include "imagelists/MemoryListLibrary.h"

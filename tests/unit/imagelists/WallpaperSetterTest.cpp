@@ -4,7 +4,7 @@
 
 #include "PictureFixtures.h"
 #include "core/Options.h"
-#include "imagelists/BmpCodec.h"
+#include "formats/BmpCodec.h"
 #include "imagelists/PictureFile.h"
 #include "imagelists/WallpaperSetter.h"
 #include "platform/Registry.h"

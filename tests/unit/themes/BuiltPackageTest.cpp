@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ThemeTestSupport.h"
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 #include "support/TempFolder.h"
 #include "themes/BuiltPackage.h"
 

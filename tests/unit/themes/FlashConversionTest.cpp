@@ -5,7 +5,7 @@
 #include <random>
 
 #include "ThemeTestSupport.h"
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 #include "themes/FlashConversion.h"
 #include "themes/MemoryThemeList.h"
 #include "themes/ThemePackage.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
+#include "formats/SwfHeader.h"
 #include "themes/PageGenerator.h"
-#include "themes/SwfHeader.h"
 #include "themes/ThemePackage.h"
 #include "themes/ZipArchive.h"
 

@@ -5,8 +5,8 @@
 #include <chrono>
 #include <random>
 
+#include "formats/SwfHeader.h"
 #include "support/TempFolder.h"
-#include "themes/SwfHeader.h"
 
 namespace velluma {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "themes/SwfHeader.h"
+#include "formats/SwfHeader.h"
 #include "tools/SwfWriter.h"
 
 namespace velluma {

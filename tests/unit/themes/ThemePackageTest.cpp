@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "ThemeTestSupport.h"
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 #include "themes/DesktopComponents.h"
 #include "themes/MemoryThemeList.h"
 #include "themes/ThemeDates.h"

@@ -3,9 +3,9 @@
 #include <zip.h>
 
 #include "ThemeTestSupport.h"
+#include "formats/ZipLayout.h"
 #include "themes/ZipArchive.h"
 #include "themes/ZipEntryName.h"
-#include "themes/ZipLayout.h"
 
 namespace velluma {
 namespace {

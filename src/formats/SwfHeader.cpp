@@ -1,4 +1,4 @@
-#include "themes/SwfHeader.h"
+#include "formats/SwfHeader.h"
 
 #include <unistd.h>
 #include <zlib.h>
@@ -8,7 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/RegularFile.h"
+#include "formats/ByteReader.h"
+#include "formats/RegularFile.h"
 
 namespace velluma {
 namespace {
@@ -18,15 +19,6 @@ constexpr int kMaxTags = 10000;
 constexpr unsigned kShowFrame = 1;
 constexpr unsigned kSetBackgroundColor = 9;
 constexpr unsigned kEnd = 0;
-
-std::uint32_t u16(std::string_view b, std::size_t at) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8;
-}
-
-std::uint32_t u32(std::string_view b, std::size_t at) {
-    return u16(b, at) | u16(b, at + 2) << 16;
-}
 
 // Bit fields are stored most significant bit first.
 class BitReader {
@@ -86,13 +78,13 @@ std::string inflatePrefix(std::string_view compressed, std::size_t limit) {
 std::optional<std::uint32_t> firstFrameBackground(std::string_view body, std::size_t at) {
     for (int tag = 0; tag < kMaxTags; ++tag) {
         if (body.size() - at < 2) return std::nullopt;
-        const std::uint32_t codeAndLength = u16(body, at);
+        const std::uint32_t codeAndLength = ByteReader(body).u16(at);
         at += 2;
         const unsigned code = codeAndLength >> 6;
         std::uint64_t length = codeAndLength & 0x3f;
         if (length == 0x3f) {
             if (body.size() - at < 4) return std::nullopt;
-            length = u32(body, at);
+            length = ByteReader(body).u32(at);
             at += 4;
         }
         if (code == kEnd || code == kShowFrame) return std::nullopt;
@@ -124,7 +116,7 @@ SwfStage parseStage(std::string_view body) {
     // 8.8 fixed point: the fraction byte comes first.
     stage.frameRate =
         static_cast<unsigned char>(body[at + 1]) + static_cast<unsigned char>(body[at]) / 256.0;
-    stage.frameCount = static_cast<std::uint16_t>(u16(body, at + 2));
+    stage.frameCount = ByteReader(body).u16(at + 2);
     stage.background = firstFrameBackground(body, at + 4);
     return stage;
 }
@@ -149,7 +141,7 @@ SwfHeader ParseSwfHeader(std::string_view bytes) {
         throw SwfError("the file does not start like a Flash movie");
     if (bytes.size() < kFixedHeader) throw SwfError("the header is cut short");
     header.version = static_cast<unsigned char>(bytes[3]);
-    header.fileLength = u32(bytes, 4);
+    header.fileLength = ByteReader(bytes).u32(4);
 
     const std::string_view rest = bytes.substr(kFixedHeader);
     switch (header.compression) {

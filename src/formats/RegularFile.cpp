@@ -1,4 +1,4 @@
-#include "platform/RegularFile.h"
+#include "formats/RegularFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -87,6 +87,20 @@ bool readWholeFile(const std::string& path, std::string& contents, std::size_t m
         return true;
     } catch (const std::runtime_error&) {
         return false;
+    }
+}
+
+void ReadAt(int fd, const std::string& path, std::uint64_t offset, void* buffer, std::size_t size) {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            failRead(path, std::strerror(errno));
+        }
+        if (n == 0) failRead(path, "the file ends early");
+        done += static_cast<std::size_t>(n);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "themes/ZipLayout.h"
+#include "formats/ZipLayout.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <vector>
+
+#include "formats/ByteReader.h"
 
 namespace velluma {
 namespace {
@@ -23,20 +25,6 @@ constexpr std::size_t kZip64LocatorSize = 20;
 // A directory beyond this is no theme package's (and is not read into memory).
 constexpr std::uint64_t kMaxDirectoryBytes = std::uint64_t(64) << 20;
 
-// Little-endian reads; callers check the range first.
-std::uint64_t le(std::string_view data, std::size_t at, int width) {
-    std::uint64_t v = 0;
-    for (int i = width - 1; i >= 0; --i)
-        v = (v << 8) | static_cast<unsigned char>(data[at + static_cast<std::size_t>(i)]);
-    return v;
-}
-std::uint16_t u16(std::string_view d, std::size_t at) {
-    return static_cast<std::uint16_t>(le(d, at, 2));
-}
-std::uint32_t u32(std::string_view d, std::size_t at) {
-    return static_cast<std::uint32_t>(le(d, at, 4));
-}
-
 struct Directory {
     std::uint64_t entries = 0;
     std::uint64_t offset = 0;
@@ -52,30 +40,30 @@ std::string findDirectory(const ArchiveBytes& archive, Directory& dir) {
     std::string tail;
     if (!archive.read(tailStart, static_cast<std::size_t>(size - tailStart), tail))
         return "the archive cannot be read";
+    const ByteReader t(tail);
     std::size_t end = tail.size() - kEndSize;
     for (;; --end) {
-        if (u32(tail, end) == kEndOfDirectory &&
-            end + kEndSize + u16(tail, end + 20) <= tail.size())
-            break;
+        if (t.u32(end) == kEndOfDirectory && end + kEndSize + t.u16(end + 20) <= tail.size()) break;
         if (end == 0) return "the archive has no end of central directory";
     }
-    dir.entries = u16(tail, end + 10);
-    dir.size = u32(tail, end + 12);
-    dir.offset = u32(tail, end + 16);
+    dir.entries = t.u16(end + 10);
+    dir.size = t.u32(end + 12);
+    dir.offset = t.u32(end + 16);
     if (dir.entries == 0xffff || dir.size == 0xffffffff || dir.offset == 0xffffffff) {
         const std::uint64_t endAt = tailStart + end;
         std::string locator;
         if (endAt < kZip64LocatorSize ||
             !archive.read(endAt - kZip64LocatorSize, kZip64LocatorSize, locator) ||
-            u32(locator, 0) != kZip64Locator)
+            ByteReader(locator).u32(0) != kZip64Locator)
             return "the archive's ZIP64 directory locator is missing";
         std::string record;
-        if (!archive.read(le(locator, 8, 8), kZip64EndSize, record) ||
-            u32(record, 0) != kZip64EndOfDirectory)
+        if (!archive.read(ByteReader(locator).u64(8), kZip64EndSize, record) ||
+            ByteReader(record).u32(0) != kZip64EndOfDirectory)
             return "the archive's ZIP64 directory end is damaged";
-        dir.entries = le(record, 32, 8);
-        dir.size = le(record, 40, 8);
-        dir.offset = le(record, 48, 8);
+        const ByteReader r(record);
+        dir.entries = r.u64(32);
+        dir.size = r.u64(40);
+        dir.offset = r.u64(48);
     }
     if (dir.offset > size || dir.size > size - dir.offset)
         return "the central directory lies outside the archive";
@@ -137,22 +125,22 @@ std::string zipLayoutProblem(const ArchiveBytes& archive, std::uint64_t expected
     std::string directory;
     if (!archive.read(dir.offset, static_cast<std::size_t>(dir.size), directory))
         return "the central directory cannot be read";
-    const std::string_view d = directory;
+    const ByteReader d(directory);
 
     std::vector<Span> spans;
     spans.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(dir.entries, 1u << 20)));
     std::size_t at = 0;
     std::string local;
     for (std::uint64_t i = 0; i < dir.entries; ++i) {
-        if (d.size() - at < kCentralSize || u32(d, at) != kCentralHeader)
+        if (d.size() - at < kCentralSize || d.u32(at) != kCentralHeader)
             return "the central directory is damaged";
-        std::uint64_t compressed = u32(d, at + 20);
-        std::uint64_t uncompressed = u32(d, at + 24);
-        const std::size_t nameLength = u16(d, at + 28);
-        const std::size_t extraLength = u16(d, at + 30);
-        const std::size_t commentLength = u16(d, at + 32);
-        std::uint64_t disk = u16(d, at + 34);
-        std::uint64_t offset = u32(d, at + 42);
+        std::uint64_t compressed = d.u32(at + 20);
+        std::uint64_t uncompressed = d.u32(at + 24);
+        const std::size_t nameLength = d.u16(at + 28);
+        const std::size_t extraLength = d.u16(at + 30);
+        const std::size_t commentLength = d.u16(at + 32);
+        std::uint64_t disk = d.u16(at + 34);
+        std::uint64_t offset = d.u32(at + 42);
         const std::size_t next = at + kCentralSize + nameLength + extraLength + commentLength;
         if (next > d.size()) return "the central directory is damaged";
 
@@ -166,8 +154,8 @@ std::string zipLayoutProblem(const ArchiveBytes& archive, std::uint64_t expected
             const std::size_t extraEnd = extra + extraLength;
             bool found = false;
             while (extra + 4 <= extraEnd) {
-                const std::uint16_t id = u16(d, extra);
-                const std::size_t length = u16(d, extra + 2);
+                const std::uint16_t id = d.u16(extra);
+                const std::size_t length = d.u16(extra + 2);
                 if (extra + 4 + length > extraEnd) break;
                 if (id == 0x0001) {
                     std::size_t field = extra + 4;
@@ -175,7 +163,7 @@ std::string zipLayoutProblem(const ArchiveBytes& archive, std::uint64_t expected
                     auto take = [&](bool needed, std::uint64_t& value, int width) {
                         if (!needed) return true;
                         if (field + static_cast<std::size_t>(width) > fieldEnd) return false;
-                        value = le(d, field, width);
+                        value = width == 8 ? d.u64(field) : d.u32(field);
                         field += static_cast<std::size_t>(width);
                         return true;
                     };
@@ -190,10 +178,10 @@ std::string zipLayoutProblem(const ArchiveBytes& archive, std::uint64_t expected
         }
         if (disk != 0) return "the archive spans several disks";
 
-        if (!archive.read(offset, kLocalSize, local) || u32(local, 0) != kLocalHeader)
+        if (!archive.read(offset, kLocalSize, local) || ByteReader(local).u32(0) != kLocalHeader)
             return "an entry's local header is missing";
-        const std::uint64_t dataBegin =
-            offset + kLocalSize + u16(local, 26) + std::uint64_t{u16(local, 28)};
+        const ByteReader l(local);
+        const std::uint64_t dataBegin = offset + kLocalSize + l.u16(26) + std::uint64_t{l.u16(28)};
         if (dataBegin > dir.offset || compressed > dir.offset - dataBegin)
             return "an entry's data runs into the central directory";
         spans.push_back({offset, dataBegin + compressed});

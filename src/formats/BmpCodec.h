@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "imagelists/FileAccess.h"
-#include "imagelists/PictureSource.h"
+#include "formats/PictureSource.h"
+#include "formats/RegularFile.h"
 
 namespace velluma {
 

@@ -1,4 +1,4 @@
-#include "imagelists/PictureSource.h"
+#include "formats/PictureSource.h"
 
 #include <cstring>
 #include <stdexcept>

@@ -1,10 +1,12 @@
-#include "imagelists/BmpCodec.h"
+#include "formats/BmpCodec.h"
 
 #include <algorithm>
 #include <bit>
 #include <climits>
 #include <cstring>
 #include <stdexcept>
+
+#include "formats/ByteReader.h"
 
 namespace velluma {
 namespace {
@@ -14,26 +16,6 @@ constexpr std::uint32_t kBiBitfields = 3;
 
 [[noreturn]] void invalid(const std::string& reason) {
     throw std::runtime_error(reason);
-}
-
-std::uint16_t u16(std::string_view b, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b[at]) |
-                                      (static_cast<std::uint8_t>(b[at + 1]) << 8));
-}
-
-std::uint32_t u32(std::string_view b, std::size_t at) {
-    return static_cast<std::uint32_t>(u16(b, at)) |
-           (static_cast<std::uint32_t>(u16(b, at + 2)) << 16);
-}
-
-void put16(char* p, std::uint32_t v) {
-    p[0] = static_cast<char>(v & 0xFF);
-    p[1] = static_cast<char>((v >> 8) & 0xFF);
-}
-
-void put32(char* p, std::uint32_t v) {
-    put16(p, v & 0xFFFF);
-    put16(p + 2, v >> 16);
 }
 
 // One colour channel of a 16 or 32-bit pixel, scaled to 0..255.
@@ -58,8 +40,9 @@ struct Channel {
 
 BmpLayout ParseBmpLayout(std::string_view head, std::uint64_t fileSize) {
     if (fileSize < 18 || head.size() < 18) invalid("the file is too short");
+    const ByteReader h(head);
     if (head[0] != 'B' || head[1] != 'M') invalid("it does not start with \"BM\"");
-    const std::uint32_t headerSize = u32(head, 14);
+    const std::uint32_t headerSize = h.u32(14);
     if (headerSize != 12 && headerSize != 40 && headerSize != 56 && headerSize != 108 &&
         headerSize != 124)
         invalid("unknown header size " + std::to_string(headerSize));
@@ -73,18 +56,18 @@ BmpLayout ParseBmpLayout(std::string_view head, std::uint64_t fileSize) {
     std::uint32_t colorsUsed = 0;
     std::size_t entrySize = 4;
     if (headerSize == 12) {  // OS/2 core header: unsigned 16-bit sizes, always bottom-up
-        width = u16(head, 18);
-        height = u16(head, 20);
-        planes = u16(head, 22);
-        layout.bitCount = u16(head, 24);
+        width = h.u16(18);
+        height = h.u16(20);
+        planes = h.u16(22);
+        layout.bitCount = h.u16(24);
         entrySize = 3;
     } else {
-        width = static_cast<std::int32_t>(u32(head, 18));
-        height = static_cast<std::int32_t>(u32(head, 22));
-        planes = u16(head, 26);
-        layout.bitCount = u16(head, 28);
-        compression = u32(head, 30);
-        colorsUsed = u32(head, 46);
+        width = static_cast<std::int32_t>(h.u32(18));
+        height = static_cast<std::int32_t>(h.u32(22));
+        planes = h.u16(26);
+        layout.bitCount = h.u16(28);
+        compression = h.u32(30);
+        colorsUsed = h.u32(46);
     }
     if (planes != 1) invalid("it has " + std::to_string(planes) + " planes");
     const int bits = layout.bitCount;
@@ -108,7 +91,7 @@ BmpLayout ParseBmpLayout(std::string_view head, std::uint64_t fileSize) {
         // The masks follow a 40-byte header and lie inside the longer ones: at 54 either way.
         if (headerSize == 40) tableStart += 12;
         if (fileSize < 66 || head.size() < 66) invalid("the colour masks are cut short");
-        layout.masks = {u32(head, 54), u32(head, 58), u32(head, 62)};
+        layout.masks = {h.u32(54), h.u32(58), h.u32(62)};
     } else if (bits == 16) {
         layout.masks = {0x7C00, 0x03E0, 0x001F};
     } else if (bits == 32) {
@@ -129,7 +112,7 @@ BmpLayout ParseBmpLayout(std::string_view head, std::uint64_t fileSize) {
     }
 
     layout.stride = ((static_cast<std::uint64_t>(layout.width) * bits + 31) / 32) * 4;
-    layout.dataOffset = u32(head, 10);
+    layout.dataOffset = h.u32(10);
     if (layout.dataOffset < 14 + headerSize) invalid("the pixel data overlaps the header");
     if (layout.dataOffset + layout.stride * layout.height > fileSize)
         invalid("the pixel data is cut short");
@@ -232,17 +215,17 @@ std::array<char, 54> Bmp24Header(int width, int height) {
     std::array<char, 54> h{};
     h[0] = 'B';
     h[1] = 'M';
-    put32(&h[2], static_cast<std::uint32_t>(54 + imageSize));
-    put32(&h[10], 54);
-    put32(&h[14], 40);
-    put32(&h[18], static_cast<std::uint32_t>(width));
-    put32(&h[22], static_cast<std::uint32_t>(height));
-    put16(&h[26], 1);
-    put16(&h[28], 24);
-    put32(&h[30], kBiRgb);
-    put32(&h[34], static_cast<std::uint32_t>(imageSize));
-    put32(&h[38], 2835);  // 72 dots per inch
-    put32(&h[42], 2835);
+    storeLe32(&h[2], static_cast<std::uint32_t>(54 + imageSize));
+    storeLe32(&h[10], 54);
+    storeLe32(&h[14], 40);
+    storeLe32(&h[18], static_cast<std::uint32_t>(width));
+    storeLe32(&h[22], static_cast<std::uint32_t>(height));
+    storeLe16(&h[26], 1);
+    storeLe16(&h[28], 24);
+    storeLe32(&h[30], kBiRgb);
+    storeLe32(&h[34], static_cast<std::uint32_t>(imageSize));
+    storeLe32(&h[38], 2835);  // 72 dots per inch
+    storeLe32(&h[42], 2835);
     return h;
 }
 

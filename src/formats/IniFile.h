@@ -37,10 +37,8 @@ public:
     /// Sets key in section to value, as WritePrivateProfileString does.
     void writeString(std::string_view section, std::string_view key, std::string_view value);
 
-    /// The whole text, as it would be written.
+    /// The whole text, as it would be written (writeFileAtomically saves it).
     const std::string& text() const { return m_text; }
-    /// Writes the text crash-safely; throws std::runtime_error on failure.
-    void save(const std::string& path) const;
 
 private:
     // Offsets into m_text; a file is parsed once, so a reader that answers hundreds of keys

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "imagelists/PictureSource.h"
+#include "formats/PictureSource.h"
 
 namespace velluma {
 

@@ -1,10 +1,9 @@
-#include "core/IniFile.h"
+#include "formats/IniFile.h"
 
 #include <algorithm>
 #include <numeric>
 
-#include "platform/AtomicFile.h"
-#include "platform/RegularFile.h"
+#include "formats/RegularFile.h"
 
 namespace velluma {
 
@@ -230,10 +229,6 @@ void IniFile::writeString(std::string_view section, std::string_view key,
         m_text.insert(at, lines);
     }
     buildIndex();
-}
-
-void IniFile::save(const std::string& path) const {
-    writeFileAtomically(path, m_text);
 }
 
 }  // namespace velluma

@@ -1,4 +1,4 @@
-#include "imagelists/JpegSource.h"
+#include "formats/JpegSource.h"
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <csetjmp>
@@ -10,7 +10,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "imagelists/FileAccess.h"
+#include "formats/RegularFile.h"
 
 namespace velluma {
 namespace {

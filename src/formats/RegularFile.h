@@ -59,4 +59,8 @@ std::string ReadFileBytes(const std::string& path, std::size_t maxBytes);
 bool readWholeFile(const std::string& path, std::string& contents,
                    std::size_t maxBytes = std::size_t(64) << 20);
 
+/// Reads exactly size bytes at offset; throws std::runtime_error naming path when the
+/// file ends early or the read fails.
+void ReadAt(int fd, const std::string& path, std::uint64_t offset, void* buffer, std::size_t size);
+
 }  // namespace velluma
