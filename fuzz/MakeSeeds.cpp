@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QImageWriter>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -17,6 +18,7 @@
 #include "formats/BmpCodec.h"
 #include "platform/posix/FileRegistry.h"
 #include "support/TempFolder.h"
+#include "ui/MetafileFixtures.h"
 
 namespace velluma {
 namespace {
@@ -352,6 +354,106 @@ void languageSeeds(const fs::path& dataFolder) {
              mark + smallIcon());
 }
 
+// Metafiles built record by record: every kind of record the reader knows appears once.
+void metafileSeeds() {
+    using test::Bytes;
+    using test::colorRef;
+    const std::uint32_t red = colorRef(255, 0, 0);
+    const std::string dib = test::Dib24(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
+
+    Bytes stretchDib;  // META_STRETCHDIB: rop, usage, source h, w, y, x, dest h, w, y, x
+    stretchDib.u32(0x00CC0020).u16(0).i16(2).i16(2).i16(0).i16(0).i16(40).i16(40).i16(5).i16(5);
+    stretchDib.raw(dib);
+    Bytes extText;  // META_EXTTEXTOUT: y, x, length, options, rectangle, text, advances
+    extText.i16(60).i16(10).i16(3).u16(0x0004).i16(0).i16(0).i16(90).i16(90).raw("Abc");
+    extText.u8(0).i16(8).i16(8).i16(8);
+    Bytes font;  // META_CREATEFONTINDIRECT: height ... face
+    font.i16(-12).i16(0).i16(0).i16(0).i16(700).u8(1).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0x22);
+    font.raw(std::string("Sans\0", 5));
+    const std::string wmf = test::WmfBuilder()
+                                .brush(red)
+                                .select(0)
+                                .pen(colorRef(0, 0, 255), 0, 2)
+                                .select(1)
+                                .rectangle(0, 0, 50, 40)
+                                .ellipse(10, 10, 90, 60)
+                                .record(0x0324, {3, 0, 0, 50, 0, 25, 40})  // META_POLYGON
+                                .record(0x081A, {0, 100, 100, 200, 200, 200, 0, 0})
+                                .rawRecord(0x02FB, font.str())
+                                .select(2)
+                                .rawRecord(0x0A32, extText.str())
+                                .rawRecord(0x0142, Bytes().u16(3).u16(0).raw(dib).str())
+                                .rawRecord(0x0F43, stretchDib.str())
+                                .record(0x0416, {80, 80, 5, 5})  // META_INTERSECTCLIPRECT
+                                .bytes(1440, 0, 0, 100, 80);
+    seed("metafile", "placeable.wmf", wmf);
+    seed("metafile", "window.wmf",
+         test::WmfBuilder()
+             .windowOrg(-10, -10)
+             .windowExt(200, 100)
+             .brush(red)
+             .select(0)
+             .record(0x0521, {5, 'H' | 'e' << 8, 'l' | 'l' << 8, 'o', 20, 10})  // META_TEXTOUT
+             .rectangle(0, 0, 100, 50)
+             .bytes());
+    seed("metafile", "drawn-size.wmf", test::WmfBuilder().rectangle(3, 4, 30, 20).bytes());
+
+    Bytes text;  // EMR_EXTTEXTOUTW: bounds, mode, scales, reference, count, offsets, ...
+    text.i32(0).i32(0).i32(0).i32(0).u32(1).u32(0).u32(0);
+    text.i32(5).i32(30).u32(2).u32(76).u32(0x0002).i32(0).i32(0).i32(50).i32(40).u32(80);
+    text.u16('O').u16('K').i32(9).i32(9);
+    Bytes polygon;  // EMR_POLYPOLYGON16: bounds, polygons, points, counts, points
+    polygon.i32(0).i32(0).i32(0).i32(0).u32(2).u32(6).u32(3).u32(3);
+    for (const int v : {0, 0, 20, 0, 10, 20, 30, 30, 50, 30, 40, 50}) polygon.i16(v);
+    Bytes gradient;  // EMR_GRADIENTFILL: bounds, vertices, shapes, mode, vertices, shapes
+    gradient.i32(0).i32(0).i32(0).i32(0).u32(2).u32(1).u32(0);
+    gradient.i32(0).i32(0).u16(0xFF00).u16(0).u16(0).u16(0);
+    gradient.i32(60).i32(40).u16(0).u16(0).u16(0xFF00).u16(0);
+    gradient.u32(0).u32(1);
+    Bytes clip;  // EMR_EXTSELECTCLIPRGN: size, mode, region header, rectangles
+    clip.u32(48).u32(1).u32(32).u32(1).u32(1).u32(16).i32(0).i32(0).i32(64).i32(64);
+    clip.i32(2).i32(2).i32(60).i32(60);
+    Bytes world;  // EMR_SETWORLDTRANSFORM: a half-size transform
+    for (const float f : {0.5f, 0.0f, 0.0f, 0.5f, 4.0f, 4.0f}) {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &f, sizeof bits);
+        world.u32(bits);
+    }
+    Bytes stretch;  // EMR_STRETCHDIBITS: bounds, dest, source, offsets, usage, rop, size
+    stretch.i32(0).i32(0).i32(0).i32(0).i32(4).i32(4).i32(0).i32(0).i32(2).i32(2);
+    stretch.u32(80).u32(40).u32(120).u32(static_cast<std::uint32_t>(dib.size() - 40));
+    stretch.u32(0).u32(0x00CC0020).i32(20).i32(20).raw(dib);
+    const std::string emf =
+        test::EmfBuilder()
+            .pen(1, colorRef(0, 0, 255), 0, 2)
+            .brush(2, red)
+            .select(1)
+            .select(2)
+            .rawRecord(75, clip.str())
+            .rectangle(5, 5, 60, 40)
+            .rawRecord(91, polygon.str())
+            .record(59, {})  // a path: begin, a polygon, end, fill
+            .rawRecord(86, polygon.str().substr(0, 20) + Bytes().i16(0).i16(0).i16(9).i16(9).str())
+            .record(60, {})
+            .record(62, {0, 0, 0, 0})
+            .rawRecord(35, world.str())
+            .record(47, {0, 0, 40, 40, 40, 20, 20, 0})  // EMR_PIE
+            .rawRecord(84, text.str())
+            .rawRecord(118, gradient.str())
+            .rawRecord(81, stretch.str())
+            .bytes(64, 48);
+    seed("metafile", "shapes.emf", emf);
+    seed("metafile", "mapping.emf",
+         test::EmfBuilder()
+             .record(17, {8})
+             .record(9, {2000, 1000})
+             .record(11, {200, 100})
+             .brush(1, red)
+             .select(1)
+             .ellipse(0, 0, 1000, 1000)
+             .bytes(200, 100));
+}
+
 }  // namespace
 }  // namespace velluma
 
@@ -371,6 +473,7 @@ int main(int argc, char** argv) {
     jpegSeeds();
     zipSeeds();
     swfSeeds();
+    metafileSeeds();
     languageSeeds(fs::path(VELLUMA_DATA_FOLDER));
     return 0;
 }

@@ -12,7 +12,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-all=(ini registry list_lines bmp jpeg theme_info zip_extract language swf_header)
+all=(ini registry list_lines bmp jpeg theme_info zip_extract language swf_header metafile)
 seconds=60
 smoke=0
 targets=()
@@ -33,7 +33,7 @@ cmake --build build-fuzz --target velluma_fuzzers -j2
 # Pictures and packages need room; text readers find their faults in short inputs.
 max_len() {
     case "$1" in
-        jpeg|theme_info|zip_extract|language) echo 16384 ;;
+        jpeg|theme_info|zip_extract|language|metafile) echo 16384 ;;
         *) echo 4096 ;;
     esac
 }

@@ -6,14 +6,12 @@
 #include <cstddef>
 #include <string>
 
+#include "formats/MetafileRecords.h"
+
 class QPainter;
 
 namespace velluma {
 
-/// Metafiles larger than this are refused rather than read.
-inline constexpr std::size_t kMaxMetafileBytes = std::size_t(32) << 20;
-/// A metafile's own size is held to this many pixels on its longer side.
-inline constexpr int kMaxMetafileSide = 4096;
 /// Playing stops after this long; what was drawn by then stays.
 inline constexpr int kMetafilePlaybackMillis = 3000;
 
@@ -41,8 +39,8 @@ public:
 
 private:
     Metafile() = default;
-    void checkWmf();
-    void checkEmf();
+    // Frames a WMF that gives no size by what its records draw.
+    void frameWhatIsDrawn();
     void playWmf(QPainter& painter, const QRectF& target, bool clipping) const;
 
     std::string m_bytes;
