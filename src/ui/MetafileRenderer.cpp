@@ -19,6 +19,7 @@ namespace {
 using namespace painting;
 
 constexpr std::size_t kMaxWmfObjects = 65535;
+constexpr double kMmPerInch = 25.4;
 
 // --- WMF --------------------------------------------------------------------------------
 

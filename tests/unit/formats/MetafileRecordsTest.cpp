@@ -193,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(MetafileLayoutTest, GradientShapesReadWithinTheirRecord) {
+TEST(MetafileGradientTest, ShapesReadWithinTheirRecord) {
     Bytes p = longs({0, 0, 0, 0, 2, 2, 0});
     p.i32(0).i32(0).u16(0xFF00).u16(0).u16(0).u16(0);
     p.i32(8).i32(6).u16(0).u16(0x8000).u16(0xFF00).u16(0);
