@@ -8,6 +8,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "formats/ErrnoText.h"
+
 namespace velluma {
 namespace {
 
@@ -30,7 +32,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 }
 
 std::string RegularFile::whyNot() const {
-    return irregular ? std::string("not a regular file") : std::string(std::strerror(error));
+    return irregular ? std::string("not a regular file") : errnoText(error);
 }
 
 RegularFile OpenRegularFileNoThrow(const std::string& path) {
@@ -71,7 +73,7 @@ std::string ReadFileBytes(const std::string& path, std::size_t maxBytes) {
         const ssize_t n = ::read(file.get(), bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            failRead(path, std::strerror(errno));
+            failRead(path, errnoText(errno));
         }
         if (n == 0) break;  // shrank while we read: take what is there
         done += static_cast<std::size_t>(n);
@@ -97,7 +99,7 @@ void ReadAt(int fd, const std::string& path, std::uint64_t offset, void* buffer,
         const ssize_t n = ::pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            failRead(path, std::strerror(errno));
+            failRead(path, errnoText(errno));
         }
         if (n == 0) failRead(path, "the file ends early");
         done += static_cast<std::size_t>(n);

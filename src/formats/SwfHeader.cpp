@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/ByteReader.h"
+#include "formats/ErrnoText.h"
 #include "formats/RegularFile.h"
 
 namespace velluma {
@@ -119,10 +120,6 @@ SwfStage parseStage(std::string_view body) {
     stage.frameCount = ByteReader(body).u16(at + 2);
     stage.background = firstFrameBackground(body, at + 4);
     return stage;
-}
-
-std::string errnoText(int err) {
-    return std::strerror(err);
 }
 
 }  // namespace

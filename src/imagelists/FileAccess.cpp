@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <random>
 #include <stdexcept>
+
+#include "formats/ErrnoText.h"
+#include "platform/FileTools.h"
 
 namespace velluma {
 namespace {
@@ -24,23 +26,15 @@ constexpr std::string_view kTempMarker = ".velluma-tmp-";
 // Write-back is started each time this much has been written.
 constexpr std::uint64_t kWriteBackStep = std::uint64_t(4) << 20;
 
-std::string tempNameFor(const std::string& path) {
-    static std::mt19937_64 generator{std::random_device{}()};
-    const auto slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return folder + "/." + name + std::string(kTempMarker) + std::to_string(generator());
-}
-
 }  // namespace
 
 FileReplacement::FileReplacement(const std::string& path)
-    : m_path(path), m_temp(tempNameFor(path)) {
+    : m_path(path), m_temp(tempPathBeside(path, kTempMarker)) {
     m_file = FileHandle(
         ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
     if (m_file.get() < 0)
         throw std::runtime_error("Cannot write \"" + path + "\": cannot create a temporary file (" +
-                                 std::strerror(errno) + ")");
+                                 errnoText(errno) + ")");
 }
 
 FileReplacement::~FileReplacement() {
@@ -51,8 +45,8 @@ FileReplacement::~FileReplacement() {
 }
 
 void FileReplacement::fail(const char* what, int err) {
-    throw std::runtime_error("Cannot write \"" + m_path + "\": " + what + " (" +
-                             std::strerror(err) + ")");
+    throw std::runtime_error("Cannot write \"" + m_path + "\": " + what + " (" + errnoText(err) +
+                             ")");
 }
 
 void FileReplacement::writeAt(std::uint64_t offset, const void* data, std::size_t size) {
@@ -81,9 +75,7 @@ void FileReplacement::commit() {
     if (::close(m_file.release()) != 0) fail("close failed", errno);
     if (::rename(m_temp.c_str(), m_path.c_str()) != 0) fail("rename failed", errno);
     m_committed = true;
-    const auto slash = m_path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : m_path.substr(0, slash);
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(folderOf(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);  // EINVAL on some file systems: the rename stands regardless
         ::close(dir);
@@ -134,8 +126,7 @@ bool EndsWithNoCase(std::string_view name, std::string_view extension) {
 }
 
 std::string UpperExtension(std::string_view path) {
-    const auto slash = path.find_last_of('/');
-    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const std::string_view name = FileNameOf(path);
     const auto dot = name.find_last_of('.');
     if (dot == std::string_view::npos) return {};
     std::string ext(name.substr(dot));

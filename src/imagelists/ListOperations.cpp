@@ -14,12 +14,14 @@
 #include <utility>
 
 #include "core/Options.h"
+#include "formats/ErrnoText.h"
 #include "imagelists/FileAccess.h"
 #include "imagelists/ListFile.h"
 #include "imagelists/ListLibrary.h"
 #include "imagelists/PictureFile.h"
 #include "imagelists/PictureView.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileTools.h"
 
 namespace velluma {
 namespace {
@@ -27,17 +29,6 @@ namespace {
 constexpr std::string_view kListExtension = ".lst";
 // Free names for a clash are tried up to this number.
 constexpr int kMaxNameNumber = 9999;
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-// On Linux only "/" separates folders; a backslash is part of a name.
-std::string nameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 bool sameFolder(const std::string& a, const std::string& b) {
     if (a == b) return true;
@@ -87,7 +78,7 @@ int pictureImageIndex(std::string_view path) {
 }
 
 int addRow(ListContext& context, ListLibrary& lists, const std::string& path, std::size_t count) {
-    const int index = lists.addRow({nameOf(path), std::to_string(count), path});
+    const int index = lists.addRow({std::string(FileNameOf(path)), std::to_string(count), path});
     if (path == context.settings.cIList && !lists.hasSelection()) lists.selectRow(index);
     return index;
 }
@@ -96,9 +87,9 @@ int addRow(ListContext& context, ListLibrary& lists, const std::string& path, st
 // dropped folder replaces) updates that row instead of getting a second one.
 int addListFile(ListContext& context, ListLibrary& lists, const std::string& path, bool reuseRow) {
     const std::string bytes = ReadListFile(path);
-    std::string stored = context.listFolder() + "/" + nameOf(path);
+    std::string stored = context.listFolder() + "/" + std::string(FileNameOf(path));
     if (path != stored) {
-        stored = context.listFolder() + "/" + listFolderName(nameOf(path));
+        stored = context.listFolder() + "/" + listFolderName(std::string(FileNameOf(path)));
         writeFileAtomically(stored, bytes);
     }
     const std::size_t count = CountListLines(bytes);
@@ -117,10 +108,10 @@ int addListFile(ListContext& context, ListLibrary& lists, const std::string& pat
 int restoreListFile(ListContext& context, ListLibrary& lists, const std::string& path) {
     const std::size_t count = CountListLines(ReadListFile(path));
     int err = 0;
-    const std::string target =
-        moveKeepingBoth(path, context.listFolder(), listFolderName(nameOf(path)), err);
+    const std::string target = moveKeepingBoth(path, context.listFolder(),
+                                               listFolderName(std::string(FileNameOf(path))), err);
     if (target.empty())
-        throw std::runtime_error("Cannot restore the list \"" + path + "\": " + std::strerror(err));
+        throw std::runtime_error("Cannot restore the list \"" + path + "\": " + errnoText(err));
     return addRow(context, lists, target, count);
 }
 
@@ -132,7 +123,7 @@ void recycleFile(ListContext& context, const std::string& path) {
     const std::string folder = context.recycleFolder();
     ::mkdir(folder.c_str(), 0755);  // part of the installed layout; made again if lost
     int err = 0;
-    moveKeepingBoth(path, folder, nameOf(path), err);
+    moveKeepingBoth(path, folder, std::string(FileNameOf(path)), err);
 }
 
 void deleteFile(ListContext&, const std::string& path) {
@@ -287,7 +278,7 @@ int CreateList(ListContext& context, ListLibrary& lists) {
         if (fd < 0) {
             if (errno == EEXIST) continue;
             throw std::runtime_error("Cannot create the list \"" + path +
-                                     "\": " + std::strerror(errno));
+                                     "\": " + errnoText(errno));
         }
         ::close(fd);
         return lists.addRow({name, "0", path});
@@ -318,7 +309,7 @@ std::string RenameList(ListContext& context, ListLibrary& lists, int row,
             writeFileAtomically(target, ReadListFile(listRow.path));
             ::unlink(listRow.path.c_str());
         } else if (err != 0) {
-            throw refuse(std::strerror(err));
+            throw refuse(errnoText(err));
         }
     }
     if (context.settings.cIList == listRow.path) context.settings.cIList = target;

@@ -7,42 +7,26 @@
 
 #include <cerrno>
 #include <cstring>
-#include <random>
 #include <stdexcept>
+
+#include "formats/ErrnoText.h"
+#include "platform/FileTools.h"
 
 namespace velluma {
 namespace {
 
 constexpr std::string_view kTempMarker = ".velluma-tmp-";
 
-std::string folderOf(const std::string& path) {
-    auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string fileNameOf(const std::string& path) {
-    auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 [[noreturn]] void fail(const std::string& path, const char* what, int err) {
-    throw std::runtime_error("Cannot write \"" + path + "\": " + what + " (" + std::strerror(err) +
+    throw std::runtime_error("Cannot write \"" + path + "\": " + what + " (" + errnoText(err) +
                              ")");
-}
-
-std::string randomSuffix() {
-    static std::mt19937_64 generator{std::random_device{}()};
-    return std::to_string(generator());
 }
 
 }  // namespace
 
 void writeFileAtomically(const std::string& path, std::string_view contents) {
     const std::string folder = folderOf(path);
-    const std::string temp =
-        folder + "/." + fileNameOf(path) + std::string(kTempMarker) + randomSuffix();
+    const std::string temp = tempPathBeside(path, kTempMarker);
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) fail(path, "cannot create a temporary file", errno);
 

@@ -8,6 +8,7 @@
 #include "formats/IniFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
+#include "platform/FileTools.h"
 #include "themes/PageGenerator.h"
 #include "themes/ThemeConfig.h"
 #include "themes/ThemeContext.h"

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileTools.h"
 #include "themes/ThemeFiles.h"
 
 namespace velluma {

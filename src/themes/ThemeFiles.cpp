@@ -9,27 +9,17 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <stdexcept>
 
+#include "formats/ErrnoText.h"
 #include "formats/RegularFile.h"
+#include "platform/FileTools.h"
 
 namespace velluma {
 namespace {
 
 [[noreturn]] void fail(const std::string& what, int err) {
-    throw std::runtime_error(what + " (" + std::strerror(err) + ")");
-}
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string randomSuffix() {
-    static std::mt19937_64 generator{std::random_device{}()};
-    return std::to_string(generator());
+    throw std::runtime_error(what + " (" + errnoText(err) + ")");
 }
 
 char lower(char c) {
@@ -58,10 +48,7 @@ void CopyFileReplacing(const std::string& source, const std::string& target) {
     if (!input.ok())
         throw std::runtime_error("Cannot read \"" + source + "\" (" + input.whyNot() + ")");
     const int in = input.handle.get();
-    const std::size_t slash = target.find_last_of('/');
-    const std::string temp = folderOf(target) + "/." +
-                             target.substr(slash == std::string::npos ? 0 : slash + 1) +
-                             ".velluma-tmp-" + randomSuffix();
+    const std::string temp = tempPathBeside(target, ".velluma-tmp-");
     const int out =
         ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (out < 0) fail("Cannot write \"" + target + "\"", errno);
@@ -117,7 +104,7 @@ std::string CopyFileToFreeName(const std::string& source, const std::string& tar
     const std::string base = folder + "/" + name.substr(0, dot);
     const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
     // Written whole under a hidden name first: a name is taken only by a complete copy.
-    const std::string temp = folder + "/." + name + ".velluma-copy-" + randomSuffix();
+    const std::string temp = tempPathBeside(target, ".velluma-copy-");
     CopyFileReplacing(source, temp);
     constexpr int kTries = 1000;
     for (int n = 1; n <= kTries; ++n) {
@@ -143,11 +130,6 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
     if (::link(from.c_str(), to.c_str()) != 0) return false;
     ::unlink(from.c_str());
     return true;
-}
-
-std::string_view FileNameOf(std::string_view path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 bool HasExtension(std::string_view name, std::string_view extension) {

@@ -35,9 +35,6 @@ void RemoveIfEmpty(const std::string& folder);
 /// Renames from to to unless to exists. Returns false when nothing was renamed.
 bool RenameWithoutReplacing(const std::string& from, const std::string& to);
 
-/// The file name part of a path (after the last "/").
-std::string_view FileNameOf(std::string_view path);
-
 /// True when name ends in extension, compared without regard to case (extension
 /// includes its dot).
 bool HasExtension(std::string_view name, std::string_view extension);

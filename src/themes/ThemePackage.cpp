@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "formats/IniFile.h"
+#include "platform/FileTools.h"
 #include "themes/DesktopComponents.h"
 #include "themes/FlashConversion.h"
 #include "themes/ThemeConfig.h"

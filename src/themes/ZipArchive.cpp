@@ -9,13 +9,14 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <random>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "formats/ErrnoText.h"
 #include "formats/RegularFile.h"
 #include "formats/ZipLayout.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileTools.h"
 #include "themes/ZipEntryName.h"
 
 namespace velluma {
@@ -54,17 +55,13 @@ zip_source_t* fileSource(zip_t* archive, const std::string& path, std::string& w
     }
     std::FILE* stream = ::fdopen(file.handle.get(), "rb");
     if (!stream) {
-        whyNot = std::strerror(errno);
+        whyNot = errnoText(errno);
         return nullptr;
     }
     file.handle.release();  // the stream's now
     zip_source_t* source = zip_source_filep(archive, stream, 0, -1);
     if (!source) std::fclose(stream);
     return source;
-}
-
-std::string errnoText(int err) {
-    return std::strerror(err);
 }
 
 ZipEntry::Type typeOf(zip_t* za, zip_uint64_t index, const std::string& name) {
@@ -140,11 +137,6 @@ std::vector<std::string_view> partsOf(std::string_view name) {
         parts.push_back(name.substr(start, slash - start));
         start = slash + 1;
     }
-}
-
-std::string randomSuffix() {
-    static std::mt19937_64 generator{std::random_device{}()};
-    return std::to_string(generator());
 }
 
 }  // namespace
@@ -458,12 +450,6 @@ int cancelCallback(zip_t*, void* data) {
     return static_cast<WriteHooks*>(data)->error ? 1 : 0;
 }
 
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // An archive of no entries, which libzip does not write.
 constexpr std::string_view kEmptyArchive{"PK\x05\x06\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 22};
 
@@ -480,10 +466,8 @@ void writeZipArchive(const std::string& path, const std::vector<ZipInput>& input
         return;
     }
     const std::string folder = folderOf(path);
-    const std::size_t slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     // Named like the temp files of writeFileAtomically, so start-up cleaning finds them.
-    const std::string temp = folder + "/." + name + ".velluma-tmp-" + randomSuffix();
+    const std::string temp = tempPathBeside(path, ".velluma-tmp-");
 
     int code = 0;
     zip_t* archive = zip_open(temp.c_str(), ZIP_CREATE | ZIP_EXCL, &code);

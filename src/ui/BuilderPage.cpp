@@ -23,6 +23,7 @@
 #include "core/Options.h"
 #include "core/ResolutionAgent.h"
 #include "formats/JpegSource.h"
+#include "platform/FileTools.h"
 #include "platform/Platform.h"
 #include "themes/BuiltPackage.h"
 #include "themes/PageGenerator.h"

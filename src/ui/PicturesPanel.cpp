@@ -45,6 +45,7 @@
 #include "imagelists/PictureFile.h"
 #include "imagelists/PictureView.h"
 #include "imagelists/WallpaperSetter.h"
+#include "platform/FileTools.h"
 #include "platform/Platform.h"
 #include "platform/SessionEnding.h"
 #include "themes/Presenter.h"
@@ -87,11 +88,6 @@ std::string encoded(const QString& name) {
 bool isPictureName(std::string_view name) {
     return EndsWithNoCase(name, ".bmp") || EndsWithNoCase(name, ".jpg") ||
            EndsWithNoCase(name, ".jpeg");
-}
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 bool sameLine(std::string_view line, const PictureRow& row) {

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "formats/IniFile.h"
+#include "platform/FileTools.h"
 #include "themes/ThemeConfig.h"
 #include "themes/ThemeContext.h"
 #include "themes/ThemeFiles.h"

@@ -26,6 +26,7 @@
 #include "core/Options.h"
 #include "core/ProgramFolder.h"
 #include "imagelists/ListOperations.h"
+#include "platform/FileTools.h"
 #include "platform/Platform.h"
 #include "themes/DesktopComponents.h"
 #include "themes/Presenter.h"

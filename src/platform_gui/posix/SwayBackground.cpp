@@ -14,6 +14,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "formats/ErrnoText.h"
 #include "platform_gui/posix/DesktopCall.h"
 
 namespace velluma {
@@ -52,7 +53,7 @@ bool await(int fd, short events, Clock::time_point deadline) {
         pollfd p{fd, events, 0};
         const int n = ::poll(&p, 1, int(left.count()));
         if (n > 0) return true;
-        if (n < 0 && errno != EINTR) throw DesktopError(std::string("sway: ") + strerror(errno));
+        if (n < 0 && errno != EINTR) throw DesktopError("sway: " + errnoText(errno));
     }
 }
 
@@ -121,10 +122,10 @@ std::string SwayBackground::exchange(std::uint32_t type, const std::string& payl
         throw DesktopError("The sway socket path is too long");
     std::memcpy(address.sun_path, m_socket.c_str(), m_socket.size() + 1);
     Socket s(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (s.fd() < 0) throw DesktopError(std::string("sway: ") + strerror(errno));
+    if (s.fd() < 0) throw DesktopError("sway: " + errnoText(errno));
     if (::connect(s.fd(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         if (errno != EINPROGRESS && errno != EAGAIN)
-            throw DesktopError("Cannot reach sway: " + std::string(strerror(errno)));
+            throw DesktopError("Cannot reach sway: " + errnoText(errno));
         if (!await(s.fd(), POLLOUT, deadline)) timedOut();
     }
 

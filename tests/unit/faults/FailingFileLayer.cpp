@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/FileTools.h"
+
 namespace velluma::test {
 namespace {
 
@@ -21,11 +23,6 @@ struct Armed {
     int hits = 0;
 };
 Armed* g_armed = nullptr;
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
 
 std::string pathOfFd(int fd) {
     char link[64];
