@@ -10,6 +10,7 @@
 #include "language/Language.h"
 #include "platform/Platform.h"
 #include "ui/Icons.h"
+#include "ui/Widgets.h"
 
 namespace velluma {
 namespace {
@@ -64,8 +65,7 @@ TfAbout::TfAbout(Platform& platform, const Settings& settings, QWidget* parent)
 
 QLabel* TfAbout::addLabel(const char* name, int x, int y, int w, int h) {
     auto* label = new QLabel(this);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(x, y, w, h);
+    placeControl(label, name, x, y, w, h);
     label->setStyleSheet(QStringLiteral("QLabel { color: white; }"));
     label->setTextFormat(Qt::PlainText);
     label->installEventFilter(this);

@@ -35,6 +35,7 @@
 #include "ui/Icons.h"
 #include "ui/MoviePreview.h"
 #include "ui/PageHost.h"
+#include "ui/Widgets.h"
 
 namespace velluma {
 namespace {
@@ -157,8 +158,7 @@ void BuilderPage::build() {
 
     auto place = [this](QWidget* w, const char* name, int x, int y, int width, int height) {
         w->setParent(m_area);
-        if (name) w->setObjectName(QString::fromLatin1(name));
-        w->setGeometry(x, y - kTitleHeight, width, height);
+        placeControl(w, name, x, y, width, height, kTitleHeight);
     };
     auto label = [&](const char* name, int x, int y, int width, int height = 16) {
         auto* l = new QLabel(m_area);

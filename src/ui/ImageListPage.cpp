@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QPainter>
 #include <QPointer>
 #include <QStyledItemDelegate>
 #include <QToolBar>
@@ -30,6 +29,7 @@
 #include "imagelists/ListLibrary.h"
 #include "imagelists/PictureView.h"
 #include "platform/Platform.h"
+#include "ui/GridLinesDelegate.h"
 #include "ui/Icons.h"
 #include "ui/PageHost.h"
 #include "ui/PicturesPanel.h"
@@ -153,10 +153,10 @@ private:
 
 // Draws the grid lines and edits captions in place; a confirmed name is handed to the page
 // once the editor has closed, so a failing rename reports with no editor left open.
-class ListItemDelegate final : public QStyledItemDelegate {
+class ListItemDelegate final : public GridLinesDelegate {
 public:
     ListItemDelegate(ImageListPage& page, QObject* parent)
-        : QStyledItemDelegate(parent), m_page(&page) {}
+        : GridLinesDelegate(parent), m_page(&page) {}
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
@@ -174,15 +174,6 @@ public:
         QMetaObject::invokeMethod(
             m_page, [page = m_page, row, caption] { page->editFinished(row, caption); },
             Qt::QueuedConnection);
-    }
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
-        painter->save();
-        painter->setPen(QColor(0xd5, 0xdd, 0xe2));
-        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
-        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-        painter->restore();
     }
 
 private:

@@ -17,6 +17,7 @@
 #include "ui/ClampingSpinBox.h"
 #include "ui/PageHost.h"
 #include "ui/RadioGroup.h"
+#include "ui/Widgets.h"
 
 namespace velluma {
 namespace {
@@ -95,8 +96,7 @@ OptionsPage::OptionsPage(PageHost& host, QWidget* sheet) : MainWindowPage(host, 
 // Controls at their design positions below the sheet's title strip.
 void OptionsPage::buildSlideShowSheet(QWidget* area) {
     auto place = [](QWidget* w, const char* name, int x, int y, int width, int height) {
-        w->setObjectName(QString::fromLatin1(name));
-        w->setGeometry(x, y - 24, width, height);
+        placeControl(w, name, x, y, width, height, 24);
     };
     m_rg11 = new RadioGroup(area);
     place(m_rg11, "rg11", 0, 24, 185, 105);

@@ -50,6 +50,7 @@
 #include "platform/SessionEnding.h"
 #include "themes/Presenter.h"
 #include "ui/ErrorReport.h"
+#include "ui/GridLinesDelegate.h"
 #include "ui/Icons.h"
 #include "ui/MetafileRenderer.h"
 #include "ui/PageHost.h"
@@ -335,23 +336,14 @@ private:
 };
 
 // Grid lines, and the caption under the mouse underlined.
-class PictureDelegate final : public QStyledItemDelegate {
+class PictureDelegate final : public GridLinesDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using GridLinesDelegate::GridLinesDelegate;
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
         if (option->state & QStyle::State_MouseOver) option->font.setUnderline(true);
-    }
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
-        painter->save();
-        painter->setPen(QColor(0xd5, 0xdd, 0xe2));
-        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
-        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-        painter->restore();
     }
 };
 

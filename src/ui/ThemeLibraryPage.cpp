@@ -13,8 +13,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
-#include <QPainter>
-#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
@@ -33,6 +31,7 @@
 #include "themes/ThemeContext.h"
 #include "themes/ThemeFiles.h"
 #include "themes/ThemePackage.h"
+#include "ui/GridLinesDelegate.h"
 #include "ui/Icons.h"
 #include "ui/PageHost.h"
 #include "ui/ReportPage.h"
@@ -48,22 +47,6 @@ constexpr int kDesignWidths[3] = {150, 100, 253};
 constexpr int kAscendingImage = 6;
 constexpr int kDescendingImage = 7;
 constexpr int kNeutralImage = 8;
-
-// The report view's grid lines: a light line under and right of every cell.
-class GridLinesDelegate final : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
-        painter->save();
-        painter->setPen(QColor(0xd4, 0xdc, 0xe2));
-        const QRect r = option.rect;
-        painter->drawLine(r.bottomLeft(), r.bottomRight());
-        painter->drawLine(r.topRight(), r.bottomRight());
-        painter->restore();
-    }
-};
 
 QString shownPath(const std::string& path) {
     return QFile::decodeName(path.c_str());

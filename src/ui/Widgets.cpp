@@ -46,4 +46,10 @@ QString literalMenuText(const QString& text) {
     return escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
+void placeControl(QWidget* control, const char* name, int x, int y, int width, int height,
+                  int top) {
+    if (name) control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(x, y - top, width, height);
+}
+
 }  // namespace velluma

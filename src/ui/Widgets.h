@@ -18,5 +18,9 @@ QTreeWidget* makeReportView(QWidget* parent, const char* name, int columns);
 void setHint(QWidget* control, const QString& hint);
 /// Menus would take "&" as an access-key marker; captions stay as written.
 QString literalMenuText(const QString& text);
+/// Names a control (unless name is null) and puts it at its design position, raised by top
+/// pixels: the design counts from above a title strip that the layout already placed.
+void placeControl(QWidget* control, const char* name, int x, int y, int width, int height,
+                  int top = 0);
 
 }  // namespace velluma
