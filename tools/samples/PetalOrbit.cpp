@@ -96,16 +96,19 @@ SwfMovie PetalOrbitMovie() {
              {{0, rgba(46, 33, 98, 255)}, {0.45, rgba(27, 22, 70, 255)}, {1, kPetalOrbitBackdrop}}),
          {SwfRectangle(-480, -270, kWidth + 960, kHeight + 540)}});
 
+    // The clouds are the largest translucent fills on the stage, and every pixel of a gradient
+    // costs a software renderer dearly: each disc ends soon after its haze has thinned out
+    // rather than trailing a faint rim far beyond it.
     const std::size_t tealCloud = add(glow(
-        {{0, rgba(40, 190, 200, 95)}, {0.5, rgba(30, 140, 180, 40)}, {1, rgba(20, 90, 160, 0)}}));
+        {{0, rgba(40, 190, 200, 95)}, {0.7, rgba(30, 140, 180, 40)}, {1, rgba(20, 90, 160, 0)}}));
     const std::size_t roseCloud = add(glow(
-        {{0, rgba(214, 60, 150, 90)}, {0.5, rgba(160, 40, 130, 36)}, {1, rgba(120, 30, 120, 0)}}));
+        {{0, rgba(214, 60, 150, 90)}, {0.7, rgba(160, 40, 130, 36)}, {1, rgba(120, 30, 120, 0)}}));
     const std::size_t violetCloud = add(glow(
-        {{0, rgba(120, 90, 240, 90)}, {0.55, rgba(90, 60, 200, 34)}, {1, rgba(60, 40, 160, 0)}}));
+        {{0, rgba(120, 90, 240, 90)}, {0.78, rgba(90, 60, 200, 34)}, {1, rgba(60, 40, 160, 0)}}));
 
-    const std::size_t star = add(glow({{0, rgba(255, 255, 255, 255)},
-                                       {0.25, rgba(210, 225, 255, 160)},
-                                       {1, rgba(160, 190, 255, 0)}}));
+    // A star is a few pixels across, too small for a gradient to show: one flat dot.
+    const std::size_t star =
+        add({SwfFill::solid(rgba(225, 235, 255, 220)), {SwfEllipse({0, 0}, 100, 100)}});
     const std::size_t amberLantern = add(glow({{0, rgba(255, 246, 220, 240)},
                                                {0.18, rgba(255, 206, 120, 210)},
                                                {0.45, rgba(255, 140, 70, 70)},
@@ -137,16 +140,16 @@ SwfMovie PetalOrbitMovie() {
                                         {1, rgba(255, 140, 120, 0)}}));
 
     const Nebula nebulae[] = {
-        {{560, 380}, 140, 60, 7.5, 4.6, -18, 0.0, tealCloud},
-        {{1420, 700}, 120, 80, 8.0, 5.0, 24, 2.2, roseCloud},
-        {{1100, 260}, 160, 50, 6.0, 3.6, 8, 4.1, violetCloud},
+        {{560, 380}, 140, 60, 5.25, 3.22, -18, 0.0, tealCloud},
+        {{1420, 700}, 120, 80, 5.6, 3.5, 24, 2.2, roseCloud},
+        {{1100, 260}, 160, 50, 4.2, 2.52, 8, 4.1, violetCloud},
     };
 
     Random random(0x5eed1e55u);
     std::vector<Star> stars;
     for (int i = 0; i < 70; ++i)
         stars.push_back({{random.between(0, kWidth), random.between(0, kHeight)},
-                         random.between(0.025, 0.07),
+                         random.between(0.01, 0.028),
                          random.between(0, kTau),
                          1 + int(random.next() * 3)});
 
