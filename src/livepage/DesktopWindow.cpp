@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QPixmap>
 #include <QScreen>
 #include <QUrl>
 #include <QWebEngineScriptCollection>
@@ -11,7 +13,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
+#include "livepage/EmulatorKeeper.h"
 #include "livepage/LivePage.h"
 #include "livepage/LoopbackServer.h"
 #include "livepage/PageProfile.h"
@@ -58,7 +62,8 @@ DesktopWindow::DesktopWindow(PageProfile& profile, LoopbackServer& server)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint |
                            Qt::WindowDoesNotAcceptFocus),
       m_profile(profile),
-      m_server(server) {
+      m_server(server),
+      m_keeper(new EmulatorKeeper(profile.profile(), server.origin(), this)) {
     setWindowTitle(QStringLiteral("Velluma desktop"));
     setAttribute(Qt::WA_X11NetWmWindowTypeDesktop);
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -70,6 +75,10 @@ DesktopWindow::DesktopWindow(PageProfile& profile, LoopbackServer& server)
     m_collect.setSingleShot(true);
     m_collect.setInterval(kCollectAfterMs);
     connect(&m_collect, &QTimer::timeout, this, &DesktopWindow::collectGarbage);
+    // The first module the emulator loads is kept for the pages to come.
+    connect(&server, &LoopbackServer::emulatorFileSent, m_keeper, [this](const QString& target) {
+        if (m_keeper->kept().isEmpty()) m_keeper->keep(target);
+    });
 
     followScreens();
     auto watchScreen = [this](QScreen* screen) {
@@ -89,6 +98,7 @@ DesktopWindow::~DesktopWindow() {
     // Pages (children of their views) go before the profile they belong to.
     delete m_pending.view;
     delete m_current.view;
+    delete m_keeper;
 }
 
 void DesktopWindow::present(const QString& folder, const QString& startPage) {
@@ -106,6 +116,8 @@ void DesktopWindow::present(const QString& folder, const QString& startPage) {
         Q_EMIT failed(page_protocol::failure(page_protocol::kWorkFolderNotFound, folder));
         return;
     }
+    if (m_current.page && !standInForCurrent())
+        PageProfile::applyFrameBudget(*m_current.page, frame_budget::kWhileReplaced);
 
     m_pending.prefix = prefix;
     m_pending.startPage = startPage;
@@ -116,7 +128,9 @@ void DesktopWindow::present(const QString& folder, const QString& startPage) {
     m_pending.page->scripts().insert(screenSizeScript(size()));
     m_pending.view->setPage(m_pending.page);
     m_pending.view->setGeometry(rect());
-    if (m_current.view) m_pending.view->stackUnder(m_current.view);
+    QWidget* shown = m_standIn;
+    if (!shown) shown = m_current.view;
+    if (shown) m_pending.view->stackUnder(shown);
     m_pending.view->show();
 
     LivePage* livePage = m_pending.page;
@@ -124,7 +138,7 @@ void DesktopWindow::present(const QString& folder, const QString& startPage) {
     connect(livePage, &LivePage::loadFailed, this, [this] {
         const QString startPage = m_pending.startPage;
         drop(m_pending);
-        if (m_current.page) m_profile.applyFrameBudget(*m_current.page);
+        resumeCurrent();
         if (!m_current.view) hide();  // nothing to show: let the desktop's own picture through
         Q_EMIT failed(page_protocol::failure(page_protocol::kLoadFailed, startPage));
     });
@@ -132,9 +146,6 @@ void DesktopWindow::present(const QString& folder, const QString& startPage) {
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
                 if (status != QWebEnginePage::NormalTerminationStatus) Q_EMIT rendererCrashed();
             });
-
-    if (m_current.page)
-        PageProfile::applyFrameBudget(*m_current.page, frame_budget::kWhileReplaced);
 
     QUrl url(m_server.origin());
     url.setPath(prefix + page, QUrl::DecodedMode);
@@ -151,7 +162,7 @@ void DesktopWindow::setPaused(bool paused) {
         if (m_current.page)
             m_current.page->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
     } else {
-        if (m_current.page)
+        if (m_current.page && !m_standIn)  // a page a still stands in for stays frozen
             m_current.page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
         if (m_current.view || m_pending.view) showBelowAll();
     }
@@ -180,6 +191,7 @@ void DesktopWindow::resizeEvent(QResizeEvent* event) {
     for (Presentation* p : {&m_current, &m_pending}) {
         if (p->view) p->view->setGeometry(rect());
     }
+    if (m_standIn) m_standIn->setGeometry(rect());
 }
 
 void DesktopWindow::followScreens() {
@@ -189,12 +201,45 @@ void DesktopWindow::followScreens() {
 void DesktopWindow::takeOverPending() {
     if (!m_pending.page) return;
     drop(m_current);
+    delete std::exchange(m_standIn, nullptr);
     m_current = m_pending;
     m_pending = {};
     m_current.view->raise();
     if (m_paused) m_current.page->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
     m_collect.start();
     Q_EMIT shown(m_current.startPage);
+}
+
+// While the next page loads, a still of the shown one stands in for it, and the page itself is
+// hidden and frozen: a page drawn beside the loading one takes the processor from it, and
+// keeps losing its tiles to the new page's and drawing them again. False where no still can
+// be taken (the desktop hidden), and the page then goes on at a few frames a second.
+bool DesktopWindow::standInForCurrent() {
+    if (m_standIn) return true;
+    if (!m_current.view || m_paused || !isVisible()) return false;
+    const QPixmap still = m_current.view->grab();
+    if (still.isNull()) return false;
+    m_standIn = new QLabel(this);
+    m_standIn->setScaledContents(true);
+    m_standIn->setPixmap(still);
+    m_standIn->setGeometry(rect());
+    m_standIn->show();
+    m_standIn->raise();
+    m_current.view->hide();  // freezing needs the page hidden first
+    m_current.page->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
+    return true;
+}
+
+// The next page failed: the shown one plays on.
+void DesktopWindow::resumeCurrent() {
+    if (!m_current.page) return;
+    if (!m_standIn) {
+        m_profile.applyFrameBudget(*m_current.page);
+        return;
+    }
+    if (!m_paused) m_current.page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+    m_current.view->show();
+    delete std::exchange(m_standIn, nullptr);
 }
 
 // The pages share one script heap. The engine grows it rather than collecting, so without a

@@ -4,10 +4,12 @@
 #include <QTimer>
 #include <QWidget>
 
+class QLabel;
 class QWebEngineView;
 
 namespace velluma {
 
+class EmulatorKeeper;
 class LivePage;
 class LoopbackServer;
 class PageProfile;
@@ -15,8 +17,8 @@ class PageProfile;
 /// The live desktop: a frameless window below every other, covering the whole virtual desktop
 /// (the pages place their movies in screen pixels and percent), of the desktop type on X11.
 /// The page program runs unscaled, so its geometry is in device pixels.
-/// A new page loads in a second view underneath the shown one and takes its place once it has
-/// drawn, so switching pages never flashes black.
+/// A new page loads in a second view underneath the shown one (or a still of it) and takes its
+/// place once it has drawn, so switching pages never flashes black or a bare background.
 class DesktopWindow : public QWidget {
     Q_OBJECT
 public:
@@ -52,6 +54,8 @@ private:
 
     void followScreens();
     void takeOverPending();
+    bool standInForCurrent();
+    void resumeCurrent();
     void drop(Presentation& presentation);
     void collectGarbage();
 
@@ -59,8 +63,10 @@ private:
     LoopbackServer& m_server;
     Presentation m_current;
     Presentation m_pending;
+    QLabel* m_standIn = nullptr;  // a still of the current page while the next one loads
     bool m_paused = false;
     QTimer m_collect;
+    EmulatorKeeper* m_keeper;
 };
 
 }  // namespace velluma

@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEnginePage>
-
-#include <memory>
 
 namespace velluma {
 
@@ -15,14 +12,14 @@ class LivePage : public QWebEnginePage {
     Q_OBJECT
 public:
     LivePage(QWebEngineProfile* profile, const QString& origin, QObject* parent);
-    ~LivePage() override;
 
     /// Loads url; answers once with drawn() or loadFailed().
     void present(const QUrl& url);
 
 Q_SIGNALS:
-    /// The page has loaded and its Flash movies have started (or did not within a few
-    /// seconds), so it can replace the page on screen without a blank moment.
+    /// The page has loaded, its Flash movies have started and it has drawn (or the movies did
+    /// not start within a few seconds), so it can replace the page on screen without a blank
+    /// moment.
     void drawn();
     void loadFailed();
 
@@ -34,14 +31,14 @@ protected:
 
 private:
     void loaded(bool ok);
-    void checkReady();
+    void answerDrawn();
 
     QUrl m_presented;
     QString m_origin;
-    QTimer m_readyPoll;
-    QElapsedTimer m_sinceLoaded;
+    QTimer m_giveUp;
+    bool m_loaded = false;
+    bool m_drawnSaid = false;
     bool m_answered = false;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 }  // namespace velluma

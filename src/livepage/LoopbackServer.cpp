@@ -81,7 +81,7 @@ QByteArray reason(int status) {
 // One request on one connection: read the head, answer, stream the file, close.
 class Connection : public QObject {
 public:
-    Connection(QTcpSocket* socket, const LoopbackServer& server)
+    Connection(QTcpSocket* socket, LoopbackServer& server)
         : QObject(socket), m_socket(socket), m_server(server) {
         connect(socket, &QTcpSocket::readyRead, this, [this] { guarded([this] { readHead(); }); });
         connect(socket, &QTcpSocket::bytesWritten, this,
@@ -127,6 +127,7 @@ private:
             return;
         }
         m_answered = true;
+        if (!headOnly) m_emulatorTarget = r.emulatorTarget;
         m_socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + LoopbackServer::contentType(r.file) +
                         "\r\nContent-Length: " + QByteArray::number(m_file.size()) +
                         "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n");
@@ -148,6 +149,7 @@ private:
         }
         if (!m_file.isOpen() && !m_closing) {
             m_closing = true;
+            if (!m_emulatorTarget.isEmpty()) Q_EMIT m_server.emulatorFileSent(m_emulatorTarget);
             m_socket->disconnectFromHost();
         }
     }
@@ -164,8 +166,9 @@ private:
     }
 
     QTcpSocket* m_socket;
-    const LoopbackServer& m_server;
+    LoopbackServer& m_server;
     QByteArray m_head;
+    QString m_emulatorTarget;  // told once the file is sent
     QFile m_file;
     QTimer m_idle;
     bool m_answered = false;
@@ -215,7 +218,7 @@ LoopbackServer::Resolution LoopbackServer::answer(const QByteArray& head, bool& 
         if (line.endsWith('\r')) line.chop(1);
     }
     QList<QByteArray> request = lines.value(0).split(' ');
-    if (request.size() != 3 || !request[2].startsWith("HTTP/1.")) return {400, {}};
+    if (request.size() != 3 || !request[2].startsWith("HTTP/1.")) return {400, {}, {}};
     headOnly = request[0] == "HEAD";
 
     // A page of the internet may point a name of its own at 127.0.0.1; such requests carry
@@ -230,11 +233,11 @@ LoopbackServer::Resolution LoopbackServer::answer(const QByteArray& head, bool& 
         ++hosts;
         hostMatches = lines[i].mid(colon + 1).trimmed() == expectedHost;
     }
-    if (hosts != 1 || !hostMatches) return {403, {}};
+    if (hosts != 1 || !hostMatches) return {403, {}, {}};
 
-    if (request[0] != "GET" && request[0] != "HEAD") return {405, {}};
+    if (request[0] != "GET" && request[0] != "HEAD") return {405, {}, {}};
     QByteArray target = request[1];
-    if (!target.startsWith('/')) return {400, {}};
+    if (!target.startsWith('/')) return {400, {}, {}};
     qsizetype cut = target.indexOf('?');
     if (cut >= 0) target.truncate(cut);
     cut = target.indexOf('#');
@@ -247,33 +250,34 @@ LoopbackServer::Resolution LoopbackServer::resolve(const QByteArray& path) const
     for (const QByteArray& raw : path.split('/')) {
         if (raw.isEmpty()) continue;
         std::optional<QByteArray> decoded = decodeSegment(raw);
-        if (!decoded || *decoded == "." || *decoded == "..") return {404, {}};
+        if (!decoded || *decoded == "." || *decoded == "..") return {404, {}, {}};
         segments.append(*decoded);
     }
 
     QString root;
     qsizetype first = 0;
+    const bool emulator = !segments.isEmpty() && segments[0] == "ruffle";
     if (segments.size() >= 2 && segments[0] == "s") {
         root = m_sites.value(QString::fromUtf8(segments[1]));
         first = 2;
-    } else if (!segments.isEmpty() && segments[0] == "ruffle") {
+    } else if (emulator) {
         root = m_ruffle;
         first = 1;
     }
-    if (root.isEmpty() || first >= segments.size()) return {404, {}};
+    if (root.isEmpty() || first >= segments.size()) return {404, {}, {}};
 
     QString current = root;
     for (qsizetype i = first; i < segments.size(); ++i) {
         current = childOf(current, QString::fromUtf8(segments[i]));
-        if (current.isEmpty()) return {404, {}};
+        if (current.isEmpty()) return {404, {}, {}};
     }
     // The canonical path settles symbolic links; it must still lie inside the site.
     QFileInfo info(current);
     QString canonical = info.canonicalFilePath();
     if (canonical.isEmpty() || !canonical.startsWith(root + QLatin1Char('/')) ||
         !QFileInfo(canonical).isFile())
-        return {404, {}};
-    return {200, canonical};
+        return {404, {}, {}};
+    return {200, canonical, emulator ? QString::fromLatin1(path) : QString()};
 }
 
 QByteArray LoopbackServer::contentType(const QString& file) {

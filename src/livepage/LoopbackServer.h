@@ -20,6 +20,7 @@ public:
     struct Resolution {
         int status = 404;
         QString file;
+        QString emulatorTarget;  // the request path of a file of the Flash emulator's folder
     };
 
     explicit LoopbackServer(QObject* parent = nullptr);
@@ -43,6 +44,10 @@ public:
     Resolution answer(const QByteArray& head, bool& headOnly) const;
 
     static QByteArray contentType(const QString& file);
+
+Q_SIGNALS:
+    /// A file of the Flash emulator's folder was sent whole; target is its request path.
+    void emulatorFileSent(const QString& target);
 
 private:
     Resolution resolve(const QByteArray& path) const;

@@ -191,5 +191,35 @@ TEST_F(LoopbackServerTest, PreviousSiteStaysUntilDropped) {
     EXPECT_EQ(get(nextSite.toUtf8() + "next.htm").status, 200);
 }
 
+// The page program keeps the emulator's compiled module once it has been sent: only a whole
+// file of the emulator's folder counts, named by the path it was asked for.
+TEST_F(LoopbackServerTest, TellsWhichEmulatorFilesWereSentWhole) {
+    m_folder.write("ruffle/big.wasm", m_big);
+    struct Case {
+        QByteArray target;
+        QByteArray method;
+        QString told;  // empty: nothing
+    } cases[] = {
+        {"/ruffle/core.wasm", "GET", QStringLiteral("/ruffle/core.wasm")},
+        {"/ruffle/big.wasm?v=1", "GET", QStringLiteral("/ruffle/big.wasm")},  // many chunks
+        {"/ruffle/ruffle.js", "GET", QStringLiteral("/ruffle/ruffle.js")},
+        {"/ruffle/core.wasm", "HEAD", {}},
+        {"/ruffle/missing.wasm", "GET", {}},
+        {"/ruffle/../ruffle/core.wasm", "GET", {}},
+        {site() + "big.bin", "GET", {}},
+        {site() + "index.htm", "GET", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.method.toStdString() + ' ' + c.target.toStdString());
+        QStringList told;
+        const QMetaObject::Connection watch =
+            QObject::connect(&m_server, &LoopbackServer::emulatorFileSent,
+                             [&told](const QString& target) { told.append(target); });
+        get(c.target, c.method);
+        QObject::disconnect(watch);
+        EXPECT_EQ(told, c.told.isEmpty() ? QStringList() : QStringList{c.told});
+    }
+}
+
 }  // namespace
 }  // namespace velluma
