@@ -2,8 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <optional>
+#include <variant>
+#include <vector>
 
 #include "formats/IniFile.h"
 #include "platform/AtomicFile.h"
@@ -12,35 +16,171 @@
 namespace velluma {
 namespace {
 
-class OptionsReader {
-public:
-    OptionsReader(Registry& registry) : m_registry(registry) {}
-
-    std::optional<std::uint32_t> dword(const char* name) const {
-        auto v = m_registry.value(Hive::LocalMachine, kOptionsKey, name);
-        if (!v || v->type != RegValue::Type::Dword) return std::nullopt;
-        return v->dword;
-    }
-    void read(const char* name, std::string& field) const {
-        auto v = m_registry.value(Hive::LocalMachine, kOptionsKey, name);
-        if (v && v->type == RegValue::Type::String) field = v->text;
-    }
-    void read(const char* name, std::int32_t& field) const {
-        if (auto d = dword(name)) field = static_cast<std::int32_t>(*d);
-    }
-    void read(const char* name, std::uint8_t& field) const {
-        if (auto d = dword(name)) field = static_cast<std::uint8_t>(*d & 0xFFu);
-    }
-    void read(const char* name, bool& field) const {
-        if (auto d = dword(name)) field = *d != 0;
-    }
-    bool exists(const char* name) const {
-        return m_registry.value(Hive::LocalMachine, kOptionsKey, name).has_value();
-    }
-
-private:
-    Registry& m_registry;
+// How a setting is kept under the options key.
+enum class Stored {
+    Text,                 // REG_SZ
+    TextInInstallFolder,  // REG_SZ; its default is a path below the installed program
+    Int32,                // REG_DWORD
+    UInt8,                // REG_DWORD; the low 8 bits are read
+    Boolean,              // REG_DWORD 0 or 1; anything but 0 reads as true
+    Presence,             // REG_DWORD 1, always written; true while the value is missing
+    PackedGroups,         // REG_DWORD; the six resolution groups, one decimal digit each
 };
+
+using Member = std::variant<std::string Settings::*, std::string TOptions::*,
+                            std::int32_t TOptions::*, std::uint8_t TOptions::*, bool TOptions::*,
+                            std::array<std::uint8_t, 6> TOptions::*>;
+
+struct Setting {
+    const char* name;  // the registry value
+    Stored type;
+    std::variant<std::int32_t, const char*> fallback;  // the default
+    Member member;
+    int readRank;
+};
+
+// Every setting, in the order WriteSettings writes them; the last column is its place in
+// ReadSettings' order. ilgrDispl 100222 is 2, 2, 2, 0, 0, 1 for the groups 0 to 5.
+// clang-format off
+constexpr Setting kSettings[] = {
+//   value name          type                   default member                       read
+    {"LanguageFileName", Stored::TextInInstallFolder, "/Languages/english.lng",
+                                                        &TOptions::LanguageFileName, 1},
+    {"cadvTheme",        Stored::Text,          "",     &Settings::cadvTheme,        2},
+    {"cIList",           Stored::Text,          "",     &Settings::cIList,           7},
+    {"cImg",             Stored::Text,          "",     &Settings::cImg,             8},
+    {"lvadvSortType",    Stored::Int32,         0,      &TOptions::lvadvSortType,    3},
+    {"ActivePage",       Stored::Int32,         0,      &TOptions::ActivePage,       4},
+    {"lvIListsSortType", Stored::Int32,         0,      &TOptions::lvIListsSortType, 6},
+    {"Enabled",          Stored::Boolean,       1,      &TOptions::Enabled,          9},
+    {"state",            Stored::UInt8,         0,      &TOptions::state,            5},
+    {"ShowAboutWindow",  Stored::Boolean,       1,      &TOptions::ShowAboutWindow,  10},
+    {"firstrun",         Stored::Presence,      1,      &TOptions::FirstRun,         23},
+    {"RunAtStartup",     Stored::Boolean,       1,      &TOptions::RunAtStartup,     11},
+    {"advChType",        Stored::UInt8,         2,      &TOptions::advChType,        12},
+    {"advRandOrOrder",   Stored::UInt8,         1,      &TOptions::advRandOrOrder,   13},
+    {"AdvSec",           Stored::UInt8,         0,      &TOptions::AdvSec,           14},
+    {"advMin",           Stored::Int32,         1,      &TOptions::advMin,           15},
+    {"ilChType",         Stored::UInt8,         2,      &TOptions::ilChType,         16},
+    {"ilRandOrOrder",    Stored::UInt8,         1,      &TOptions::ilRandOrOrder,    17},
+    {"ilSec",            Stored::UInt8,         0,      &TOptions::ilSec,            18},
+    {"ilMin",            Stored::Int32,         1,      &TOptions::ilMin,            19},
+    {"ilShowType",       Stored::UInt8,         0,      &TOptions::ilShowType,       20},
+    {"LastPos",          Stored::UInt8,         0,      &TOptions::LastPos,          22},
+    {"ilDisplType",      Stored::UInt8,         0,      &TOptions::ilDisplType,      21},
+    {"ilgrDispl",        Stored::PackedGroups,  100222, &TOptions::GroupDisplay,     24},
+};
+// clang-format on
+
+// The settings in the order ReadSettings reads them.
+std::array<const Setting*, std::size(kSettings)> inReadingOrder() {
+    std::array<const Setting*, std::size(kSettings)> order{};
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = &kSettings[i];
+    std::sort(order.begin(), order.end(),
+              [](const Setting* a, const Setting* b) { return a->readRank < b->readRank; });
+    return order;
+}
+
+std::int32_t numberDefault(const Setting& setting) {
+    return std::get<std::int32_t>(setting.fallback);
+}
+
+void setGroups(TOptions& o, std::int32_t packed) {
+    o.ilgrDispl = packed;
+    o.GroupDisplay = UnpackGroupDisplay(packed);
+    o.GroupDisplayEdit = o.GroupDisplay;
+}
+
+// The default of a setting of TOptions; a path in the installed program stays empty.
+void setDefault(TOptions& o, const Setting& setting) {
+    switch (setting.type) {
+        case Stored::Text:
+        case Stored::TextInInstallFolder:
+            if (auto* member = std::get_if<std::string TOptions::*>(&setting.member))
+                o.*(*member) = setting.type == Stored::Text
+                                   ? std::get<const char*>(setting.fallback)
+                                   : std::string();
+            break;
+        case Stored::Int32:
+            o.*std::get<std::int32_t TOptions::*>(setting.member) = numberDefault(setting);
+            break;
+        case Stored::UInt8:
+            o.*std::get<std::uint8_t TOptions::*>(setting.member) =
+                static_cast<std::uint8_t>(numberDefault(setting));
+            break;
+        case Stored::Boolean:
+        case Stored::Presence:
+            o.*std::get<bool TOptions::*>(setting.member) = numberDefault(setting) != 0;
+            break;
+        case Stored::PackedGroups:  // ilgrDispl, a working field, is left alone
+            o.GroupDisplay = UnpackGroupDisplay(numberDefault(setting));
+            o.GroupDisplayEdit = o.GroupDisplay;
+            break;
+    }
+}
+
+template <typename SettingsRecord>
+auto& textOf(SettingsRecord& s, const Setting& setting) {
+    if (auto* member = std::get_if<std::string Settings::*>(&setting.member)) return s.*(*member);
+    return s.options.*std::get<std::string TOptions::*>(setting.member);
+}
+
+// Reads one setting; a missing value, or one of another type, leaves the default.
+void read(Registry& registry, const Setting& setting, Settings& s) {
+    const std::optional<RegValue> v = registry.value(Hive::LocalMachine, kOptionsKey, setting.name);
+    TOptions& o = s.options;
+    if (setting.type == Stored::Presence) {
+        o.*std::get<bool TOptions::*>(setting.member) = !v;
+        return;
+    }
+    if (setting.type == Stored::Text || setting.type == Stored::TextInInstallFolder) {
+        if (v && v->type == RegValue::Type::String) textOf(s, setting) = v->text;
+        return;
+    }
+    const bool number = v && v->type == RegValue::Type::Dword;
+    if (setting.type == Stored::PackedGroups) {
+        setGroups(o, number ? static_cast<std::int32_t>(v->dword) : numberDefault(setting));
+        return;
+    }
+    if (!number) return;
+    switch (setting.type) {
+        case Stored::Int32:
+            o.*std::get<std::int32_t TOptions::*>(setting.member) =
+                static_cast<std::int32_t>(v->dword);
+            break;
+        case Stored::UInt8:
+            o.*std::get<std::uint8_t TOptions::*>(setting.member) =
+                static_cast<std::uint8_t>(v->dword & 0xFFu);
+            break;
+        case Stored::Boolean:
+            o.*std::get<bool TOptions::*>(setting.member) = v->dword != 0;
+            break;
+        default:
+            break;
+    }
+}
+
+RegValue stored(const Setting& setting, const Settings& s) {
+    const TOptions& o = s.options;
+    auto number = [](std::int64_t n) { return RegValue::number(static_cast<std::uint32_t>(n)); };
+    switch (setting.type) {
+        case Stored::Text:
+        case Stored::TextInInstallFolder:
+            return RegValue::string(textOf(s, setting));
+        case Stored::Int32:
+            return number(o.*std::get<std::int32_t TOptions::*>(setting.member));
+        case Stored::UInt8:
+            return number(o.*std::get<std::uint8_t TOptions::*>(setting.member));
+        case Stored::Boolean:
+            return number(o.*std::get<bool TOptions::*>(setting.member));
+        case Stored::Presence:
+            return number(1);
+        case Stored::PackedGroups:
+            return number(PackGroupDisplay(
+                o.*std::get<std::array<std::uint8_t, 6> TOptions::*>(setting.member)));
+    }
+    return {};
+}
 
 std::string listLine(const std::string& programFolder, const std::string& relative,
                      const char* size) {
@@ -92,6 +232,12 @@ std::string AbstractListText(const std::string& programFolder) {
     return text;
 }
 
+TOptions::TOptions() {
+    for (const Setting& setting : kSettings)
+        if (!std::holds_alternative<std::string Settings::*>(setting.member))
+            setDefault(*this, setting);
+}
+
 Settings ReadSettings(Registry& registry, const std::string& programFolder) {
     return ReadSettings(registry, programFolder, programFolder);
 }
@@ -104,45 +250,18 @@ Settings ReadSettings(Registry& registry, const std::string& programFolder,
     if (::chdir(programFolder.c_str()) != 0) {
         // Relative paths are never used; the folder only matters for child processes.
     }
-    TOptions& o = s.options;
-    o.LanguageFileName = installFolder + "/Languages/english.lng";
-
-    const OptionsReader r(registry);
-    r.read("LanguageFileName", o.LanguageFileName);
-    r.read("cadvTheme", s.cadvTheme);
-    r.read("lvadvSortType", o.lvadvSortType);
-    r.read("ActivePage", o.ActivePage);
-    r.read("state", o.state);
-    r.read("lvIListsSortType", o.lvIListsSortType);
-    r.read("cIList", s.cIList);
-    r.read("cImg", s.cImg);
-    r.read("Enabled", o.Enabled);
-    r.read("ShowAboutWindow", o.ShowAboutWindow);
-    r.read("RunAtStartup", o.RunAtStartup);
-    r.read("advChType", o.advChType);
-    r.read("advRandOrOrder", o.advRandOrOrder);
-    r.read("AdvSec", o.AdvSec);
-    r.read("advMin", o.advMin);
-    r.read("ilChType", o.ilChType);
-    r.read("ilRandOrOrder", o.ilRandOrOrder);
-    r.read("ilSec", o.ilSec);
-    r.read("ilMin", o.ilMin);
-    r.read("ilShowType", o.ilShowType);
-    r.read("ilDisplType", o.ilDisplType);
-    r.read("LastPos", o.LastPos);
-    o.FirstRun = !r.exists("firstrun");
-
-    if (o.FirstRun) {
+    for (const Setting& setting : kSettings)
+        if (setting.type == Stored::TextInInstallFolder)
+            textOf(s, setting) = installFolder + std::get<const char*>(setting.fallback);
+    // Reading has no effect on the registry, so the first-run lists (which follow the
+    // first-run mark) come after all of them.
+    for (const Setting* setting : inReadingOrder()) read(registry, *setting, s);
+    if (s.options.FirstRun) {
         writeFirstRunList(programFolder + "/imgLists/corvalix.lst",
                           CorvalixListText(programFolder));
         writeFirstRunList(programFolder + "/imgLists/abstract.lst",
                           AbstractListText(programFolder));
     }
-
-    o.ilgrDispl = 100222;
-    r.read("ilgrDispl", o.ilgrDispl);
-    o.GroupDisplay = UnpackGroupDisplay(o.ilgrDispl);
-    o.GroupDisplayEdit = o.GroupDisplay;
 
     const IniFile links = IniFile::load(installFolder + "/links.ini");
     for (std::size_t i = 0; i < s.Links.size(); ++i)
@@ -151,36 +270,10 @@ Settings ReadSettings(Registry& registry, const std::string& programFolder,
 }
 
 void WriteSettings(Registry& registry, const Settings& s) {
-    const TOptions& o = s.options;
-    auto str = [](const std::string& v) { return RegValue::string(v); };
-    auto num = [](std::int64_t v) { return RegValue::number(static_cast<std::uint32_t>(v)); };
-    registry.setValues(Hive::LocalMachine, kOptionsKey,
-                       {
-                           {"LanguageFileName", str(o.LanguageFileName)},
-                           {"cadvTheme", str(s.cadvTheme)},
-                           {"cIList", str(s.cIList)},
-                           {"cImg", str(s.cImg)},
-                           {"lvadvSortType", num(o.lvadvSortType)},
-                           {"ActivePage", num(o.ActivePage)},
-                           {"lvIListsSortType", num(o.lvIListsSortType)},
-                           {"Enabled", num(o.Enabled)},
-                           {"state", num(o.state)},
-                           {"ShowAboutWindow", num(o.ShowAboutWindow)},
-                           {"firstrun", num(1)},
-                           {"RunAtStartup", num(o.RunAtStartup)},
-                           {"advChType", num(o.advChType)},
-                           {"advRandOrOrder", num(o.advRandOrOrder)},
-                           {"AdvSec", num(o.AdvSec)},
-                           {"advMin", num(o.advMin)},
-                           {"ilChType", num(o.ilChType)},
-                           {"ilRandOrOrder", num(o.ilRandOrOrder)},
-                           {"ilSec", num(o.ilSec)},
-                           {"ilMin", num(o.ilMin)},
-                           {"ilShowType", num(o.ilShowType)},
-                           {"LastPos", num(o.LastPos)},
-                           {"ilDisplType", num(o.ilDisplType)},
-                           {"ilgrDispl", num(PackGroupDisplay(o.GroupDisplay))},
-                       });
+    std::vector<NamedValue> values;
+    values.reserve(std::size(kSettings));
+    for (const Setting& setting : kSettings) values.emplace_back(setting.name, stored(setting, s));
+    registry.setValues(Hive::LocalMachine, kOptionsKey, values);
 }
 
 }  // namespace velluma

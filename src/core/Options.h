@@ -8,31 +8,34 @@ namespace velluma {
 
 class Registry;
 
-/// Every persisted setting. Field names are the registry value names.
+/// Every persisted setting. Field names are the registry value names; the table in
+/// Options.cpp gives each its value, type and default.
 struct TOptions {
-    bool FirstRun = true;
+    TOptions();  // every setting at its default; LanguageFileName empty (it needs the folder)
+
+    bool FirstRun;
     std::string LanguageFileName;
-    std::int32_t lvadvSortType = 0;
-    std::int32_t lvIListsSortType = 0;
-    std::uint8_t state = 0;  // 0 animated themes, 1 image lists
-    bool Enabled = true;
-    bool ShowAboutWindow = true;
-    bool RunAtStartup = true;
-    std::uint8_t advChType = 2;       // 0 never, 1 at start-up, 2 every interval
-    std::uint8_t advRandOrOrder = 1;  // 1 random, otherwise list order
-    std::int32_t advMin = 1;
-    std::uint8_t AdvSec = 0;
-    std::uint8_t ilChType = 2;
-    std::uint8_t ilRandOrOrder = 1;
-    std::int32_t ilMin = 1;
-    std::uint8_t ilSec = 0;
-    std::uint8_t ilShowType = 0;
-    std::uint8_t ilDisplType = 0;
-    std::uint8_t LastPos = 0;
-    std::array<std::uint8_t, 6> GroupDisplay{2, 2, 2, 0, 0, 1};
-    std::array<std::uint8_t, 6> GroupDisplayEdit{2, 2, 2, 0, 0, 1};
-    std::int32_t ilgrDispl = 0;
-    std::int32_t ActivePage = 0;
+    std::int32_t lvadvSortType;
+    std::int32_t lvIListsSortType;
+    std::uint8_t state;  // 0 animated themes, 1 image lists
+    bool Enabled;
+    bool ShowAboutWindow;
+    bool RunAtStartup;
+    std::uint8_t advChType;       // 0 never, 1 at start-up, 2 every interval
+    std::uint8_t advRandOrOrder;  // 1 random, otherwise list order
+    std::int32_t advMin;
+    std::uint8_t AdvSec;
+    std::uint8_t ilChType;
+    std::uint8_t ilRandOrOrder;
+    std::int32_t ilMin;
+    std::uint8_t ilSec;
+    std::uint8_t ilShowType;
+    std::uint8_t ilDisplType;
+    std::uint8_t LastPos;
+    std::array<std::uint8_t, 6> GroupDisplay;
+    std::array<std::uint8_t, 6> GroupDisplayEdit;
+    std::int32_t ilgrDispl = 0;  // GroupDisplay packed, as read
+    std::int32_t ActivePage;
 };
 
 /// The settings record and the strings beside it, owned for the whole run.

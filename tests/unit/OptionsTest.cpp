@@ -146,6 +146,111 @@ TEST_F(OptionsTest, WriteKeepsTheValueOrder) {
     EXPECT_NE(text.find("\"cadvTheme\"=\"\""), std::string::npos);
 }
 
+// A registry file as WriteSettings leaves it: the lines below the key's header.
+std::string hiveText(std::initializer_list<const char*> values) {
+    std::string text =
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvalix\\Velluma\\Options]\r\n";
+    for (const char* line : values) text += std::string(line) + "\r\n";
+    return text + "\r\n";
+}
+
+Settings everySettingChanged() {
+    Settings s;
+    TOptions& o = s.options;
+    o.LanguageFileName = "/opt/V/Languages/deutsch \"neu\" \\\u00e4.lng";
+    o.lvadvSortType = 5;
+    o.lvIListsSortType = -3;
+    o.state = 1;
+    o.Enabled = false;
+    o.ShowAboutWindow = false;
+    o.RunAtStartup = false;
+    o.advChType = 1;
+    o.advRandOrOrder = 0;
+    o.advMin = 1440;
+    o.AdvSec = 59;
+    o.ilChType = 0;
+    o.ilRandOrOrder = 255;
+    o.ilMin = 7;
+    o.ilSec = 30;
+    o.ilShowType = 1;
+    o.ilDisplType = 4;
+    o.LastPos = 5;
+    o.GroupDisplay = {9, 8, 7, 6, 5, 4};
+    o.GroupDisplayEdit = {1, 1, 1, 1, 1, 1};  // not stored
+    o.ilgrDispl = 42;                         // packed afresh from GroupDisplay
+    o.ActivePage = 2;
+    s.cadvTheme = "/t/a \"b\" \\c.tvp";
+    s.cIList = "/l/x.lst";
+    s.cImg = "/p/\u00fc.jpg";
+    return s;
+}
+
+// The registry file is the user's data from one version to the next: every byte of it stays.
+TEST_F(OptionsTest, WrittenSettingsMatchTheKnownFileByteForByte) {
+    const std::string defaults = hiveText({
+        R"("LanguageFileName"="")",
+        R"("cadvTheme"="")",
+        R"("cIList"="")",
+        R"("cImg"="")",
+        R"("lvadvSortType"=dword:00000000)",
+        R"("ActivePage"=dword:00000000)",
+        R"("lvIListsSortType"=dword:00000000)",
+        R"("Enabled"=dword:00000001)",
+        R"("state"=dword:00000000)",
+        R"("ShowAboutWindow"=dword:00000001)",
+        R"("firstrun"=dword:00000001)",
+        R"("RunAtStartup"=dword:00000001)",
+        R"("advChType"=dword:00000002)",
+        R"("advRandOrOrder"=dword:00000001)",
+        R"("AdvSec"=dword:00000000)",
+        R"("advMin"=dword:00000001)",
+        R"("ilChType"=dword:00000002)",
+        R"("ilRandOrOrder"=dword:00000001)",
+        R"("ilSec"=dword:00000000)",
+        R"("ilMin"=dword:00000001)",
+        R"("ilShowType"=dword:00000000)",
+        R"("LastPos"=dword:00000000)",
+        R"("ilDisplType"=dword:00000000)",
+        R"("ilgrDispl"=dword:0001877e)",
+    });
+    const std::string changed = hiveText({
+        "\"LanguageFileName\"=\"/opt/V/Languages/deutsch \\\"neu\\\" \\\\\u00e4.lng\"",
+        R"("cadvTheme"="/t/a \"b\" \\c.tvp")",
+        R"("cIList"="/l/x.lst")",
+        "\"cImg\"=\"/p/\u00fc.jpg\"",
+        R"("lvadvSortType"=dword:00000005)",
+        R"("ActivePage"=dword:00000002)",
+        R"("lvIListsSortType"=dword:fffffffd)",
+        R"("Enabled"=dword:00000000)",
+        R"("state"=dword:00000001)",
+        R"("ShowAboutWindow"=dword:00000000)",
+        R"("firstrun"=dword:00000001)",
+        R"("RunAtStartup"=dword:00000000)",
+        R"("advChType"=dword:00000001)",
+        R"("advRandOrOrder"=dword:00000000)",
+        R"("AdvSec"=dword:0000003b)",
+        R"("advMin"=dword:000005a0)",
+        R"("ilChType"=dword:00000000)",
+        R"("ilRandOrOrder"=dword:000000ff)",
+        R"("ilSec"=dword:0000001e)",
+        R"("ilMin"=dword:00000007)",
+        R"("ilShowType"=dword:00000001)",
+        R"("LastPos"=dword:00000005)",
+        R"("ilDisplType"=dword:00000004)",
+        R"("ilgrDispl"=dword:0006f855)",
+    });
+    const std::string hive = registry.hivePath(Hive::LocalMachine);
+
+    WriteSettings(registry, Settings{});
+    EXPECT_EQ(readFile(hive), defaults);
+    WriteSettings(registry, everySettingChanged());
+    EXPECT_EQ(readFile(hive), changed);
+    // Read back and written again, nothing changes.
+    FileRegistry reopened(folder.file("registry"));
+    WriteSettings(reopened, ReadSettings(reopened, folder.path()));
+    EXPECT_EQ(readFile(hive), changed);
+}
+
 TEST_F(OptionsTest, FirstRunWritesTheSampleLists) {
     read();
     const std::string p = folder.path();
