@@ -4,6 +4,10 @@
 #include <QByteArray>
 #include <QDir>
 #include <QImageReader>
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+#include <set>
 
 #include "core/ProgramFolder.h"
 #include "formats/ByteReader.h"
@@ -73,6 +77,17 @@ constexpr TextKey kAddedTexts[] = {
     {"PAGE_EDITOR", "cbitem3", "Medium"},
     {"PAGE_EDITOR", "cbitem4", "High"},
     {"PAGE_EDITOR", "cbitem5", "Best"},
+    {"PAGE_EDITOR", "preview0", "Not a readable Flash movie"},
+    {"PAGE_EDITOR", "preview1", "%1 \u00d7 %2 px"},
+    {"PAGE_EDITOR", "preview2", "%1 fps \u00b7 %2 frames"},
+    {"PAGE_EDITOR", "preview3", "Flash %1, LZMA-packed: size unknown"},
+    {"PAGE_EDITOR", "preview4", "Flash version %1"},
+    {"PAGE_EDITOR", "preview5", "Stage: %1 \u00d7 %2 pixels"},
+    {"PAGE_EDITOR", "preview6", "%1 frames at %2 per second"},
+    {"PAGE_EDITOR", "preview7", "Background %1"},
+    {"PAGE_EDITOR", "preview8", "No background colour of its own"},
+    {"PAGE_EDITOR", "preview9", "Packed with LZMA: the stage is not read"},
+    {"PAGE_EDITOR", "preview10", "Quality: %1"},
     {"ABOUT_WINDOW", "s3", "Home page:"},
     {"ABOUT_WINDOW", "s4", "E-Mail"},
     {"MESSAGES", "nolink", "No program on this computer opens this address:"},
@@ -106,6 +121,35 @@ std::string textId(std::string_view section, std::string_view key) {
     id.push_back('/');
     for (char c : key) id.push_back(c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
     return id;
+}
+
+// Keys asked for that are not in the table: no language file can give them a text.
+struct UnknownKeys {
+    std::mutex mutex;
+    std::vector<std::string> asked;
+};
+
+UnknownKeys& unknownKeys() {
+    static UnknownKeys keys;
+    return keys;
+}
+
+bool isTableKey(std::string_view section, std::string_view key) {
+    static const std::set<std::string, std::less<>> ids = [] {
+        std::set<std::string, std::less<>> all;
+        for (const TextKey& k : languageTextKeys()) all.insert(textId(k.section, k.key));
+        return all;
+    }();
+    return ids.count(textId(section, key)) != 0;
+}
+
+void noteUnknownKey(std::string_view section, std::string_view key) {
+    std::string name = std::string(section) + "/" + std::string(key);
+    UnknownKeys& keys = unknownKeys();
+    const std::lock_guard lock(keys.mutex);
+    if (std::find(keys.asked.begin(), keys.asked.end(), name) != keys.asked.end()) return;
+    std::fprintf(stderr, "Velluma: no language file has a text %s\n", name.c_str());
+    keys.asked.push_back(std::move(name));
 }
 
 // Loads a Windows icon file; any other kind of picture, even a readable one, is refused, as
@@ -171,7 +215,15 @@ void TLanguage::Load(const std::string& filePath) {
 const std::string& TLanguage::text(std::string_view section, std::string_view key) const {
     static const std::string empty;
     auto it = m_texts.find(textId(section, key));
-    return it == m_texts.end() ? empty : it->second;
+    if (it != m_texts.end()) return it->second;
+    if (!isTableKey(section, key)) noteUnknownKey(section, key);
+    return empty;
+}
+
+std::vector<std::string> TLanguage::unknownKeysAsked() {
+    UnknownKeys& keys = unknownKeys();
+    const std::lock_guard lock(keys.mutex);
+    return keys.asked;
 }
 
 }  // namespace velluma

@@ -50,8 +50,13 @@ public:
     /// language files (so an older file still reads). No text of an earlier load survives.
     void Load(const std::string& filePath);
 
-    /// The text of a key; empty for a missing or unknown key.
+    /// The text of a key; empty for a missing or unknown key. A key that is not among
+    /// languageTextKeys() is a fault of the program: it is noted (and said on standard error).
     const std::string& text(std::string_view section, std::string_view key) const;
+
+    /// The keys outside languageTextKeys() asked for so far in this process, as
+    /// "SECTION/key"; the tests of the windows hold it empty.
+    static std::vector<std::string> unknownKeysAsked();
 
     const std::string& Name() const { return text("LANGUAGE_NAME", "name"); }
     const std::string& Caption() const { return text("MAINFORM_CAPTION", "caption"); }

@@ -340,6 +340,9 @@ void BuilderPage::applyLanguage() {
         b->setToolTip(b == m_cebgcolorButton  ? t("caption1")
                       : b == m_foeffileButton ? t("caption0")
                                               : t("caption12"));
+    m_flash->setTexts({t("preview0"), t("preview1"), t("preview2"), t("preview3"), t("preview4"),
+                       t("preview5"), t("preview6"), t("preview7"), t("preview8"), t("preview9"),
+                       t("preview10")});
     // The preview starts again from black, with the frame sized from the boxes.
     setColour({});
     sizeFrame();

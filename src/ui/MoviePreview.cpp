@@ -82,6 +82,12 @@ MoviePreview::~MoviePreview() {
     }
 }
 
+void MoviePreview::setTexts(const Texts& texts) {
+    m_texts = texts;
+    updateToolTip();
+    update();
+}
+
 void MoviePreview::setPageProgram(const QString& program) {
     m_program = program;
     m_noPreview = false;
@@ -128,16 +134,15 @@ QStringList MoviePreview::lines() const {
     if (m_movie.isEmpty()) return {};
     QStringList result{QFileInfo(m_movie).fileName()};
     if (!m_header) {
-        result << QStringLiteral("Not a readable Flash movie");
+        result << m_texts.unreadable;
         return result;
     }
     if (const auto& stage = m_header->stage) {
-        result << pixels(stage->widthPixels()) + QStringLiteral(" \u00d7 ") +
-                      pixels(stage->heightPixels()) + QStringLiteral(" px");
-        result << QString::number(stage->frameRate, 'g', 4) + QStringLiteral(" fps \u00b7 ") +
-                      QString::number(stage->frameCount) + QStringLiteral(" frames");
+        result << m_texts.size.arg(pixels(stage->widthPixels()), pixels(stage->heightPixels()));
+        result << m_texts.rate.arg(QString::number(stage->frameRate, 'g', 4),
+                                   QString::number(stage->frameCount));
     } else {
-        result << QStringLiteral("Flash %1, LZMA-packed: size unknown").arg(m_header->version);
+        result << m_texts.packedSize.arg(m_header->version);
     }
     return result;
 }
@@ -207,21 +212,18 @@ void MoviePreview::updateToolTip() {
     if (!m_header) {
         tip << m_problem;
     } else {
-        tip << QStringLiteral("Flash version %1").arg(m_header->version);
+        tip << m_texts.version.arg(m_header->version);
         if (const auto& stage = m_header->stage) {
-            tip << QStringLiteral("Stage: %1 \u00d7 %2 pixels")
-                       .arg(pixels(stage->widthPixels()), pixels(stage->heightPixels()));
-            tip << QStringLiteral("%1 frames at %2 per second")
-                       .arg(stage->frameCount)
-                       .arg(stage->frameRate, 0, 'g', 4);
-            tip << (stage->background
-                        ? QStringLiteral("Background %1").arg(colourName(*stage->background))
-                        : QStringLiteral("No background colour of its own"));
+            tip << m_texts.stage.arg(pixels(stage->widthPixels()), pixels(stage->heightPixels()));
+            tip << m_texts.frames.arg(QString::number(stage->frameCount),
+                                      QString::number(stage->frameRate, 'g', 4));
+            tip << (stage->background ? m_texts.background.arg(colourName(*stage->background))
+                                      : m_texts.noBackground);
         } else {
-            tip << QStringLiteral("Packed with LZMA: the stage is not read");
+            tip << m_texts.packed;
         }
     }
-    if (!m_quality.isEmpty()) tip << QStringLiteral("Quality: %1").arg(m_quality);
+    if (!m_quality.isEmpty()) tip << m_texts.quality.arg(m_quality);
     target->setToolTip(tip.join(QLatin1Char('\n')));
 }
 

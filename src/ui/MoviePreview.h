@@ -22,6 +22,23 @@ public:
     explicit MoviePreview(QWidget* parent = nullptr);
     ~MoviePreview() override;
 
+    /// The words of what the header tells, in the user's language; %1 and %2 stand for the
+    /// figures.
+    struct Texts {
+        QString unreadable;    // not a Flash movie we can read
+        QString size;          // %1 x %2 px
+        QString rate;          // %1 frames per second, %2 frames
+        QString packedSize;    // Flash version %1, LZMA-packed: no stage size
+        QString version;       // Flash version %1
+        QString stage;         // the stage, %1 x %2 pixels
+        QString frames;        // %1 frames at %2 per second
+        QString background;    // background colour %1
+        QString noBackground;  // the movie sets none
+        QString packed;        // LZMA-packed: the stage is not read
+        QString quality;       // quality %1
+    };
+    void setTexts(const Texts& texts);
+
     /// The page program that plays movies; empty: the header drawing only.
     void setPageProgram(const QString& program);
     /// How the page program is started: confined (the default) or, for tests, not.
@@ -70,6 +87,7 @@ private:
     void followAncestors();
     void send(const QByteArray& line);
 
+    Texts m_texts;
     QString m_movie;
     QString m_quality;
     std::optional<SwfHeader> m_header;

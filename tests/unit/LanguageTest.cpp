@@ -7,11 +7,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "support/TempFolder.h"
+#include "support/TestPaths.h"
 
 using namespace velluma;
 using velluma::test::TempFolder;
@@ -103,6 +106,47 @@ TEST(LanguageLoad, ReadsEveryKeyAndForgetsThePreviousFile) {
     EXPECT_EQ(language.text("ABOUT_WINDOW", "s3"), "Home page:");
     EXPECT_EQ(language.text("PAGE_IMAGE_LISTS", "msg0"),
               "Select one image list to add pictures to.");
+}
+
+TEST(LanguageLoad, AKeyOutsideTheTableIsNotedAsTheProgramsFault) {
+    auto noted = [](const std::string& name) {
+        const std::vector<std::string> asked = TLanguage::unknownKeysAsked();
+        return std::count(asked.begin(), asked.end(), name);
+    };
+    const TLanguage nothingLoaded;
+    EXPECT_EQ(nothingLoaded.text("PAGE_EDITOR", "caption1"), "");
+    EXPECT_EQ(nothingLoaded.text("page_editor", "PREVIEW10"), "");
+    EXPECT_EQ(nothingLoaded.text("PAGE_EDITOR", "caption13"), "");
+    EXPECT_EQ(nothingLoaded.text("PAGE_EDITOR", "caption13"), "");
+    EXPECT_EQ(noted("PAGE_EDITOR/caption1"), 0);
+    EXPECT_EQ(noted("page_editor/PREVIEW10"), 0);
+    EXPECT_EQ(noted("PAGE_EDITOR/caption13"), 1);
+}
+
+// Keys the sources name with their section, even on paths no window test takes, are in the
+// table (the window tests fail on any other key the program asks for while they run).
+TEST(LanguageKeys, EveryKeyTheSourcesNameIsInTheTable) {
+    std::set<std::string, std::less<>> sections, keys;
+    for (const TextKey& k : languageTextKeys()) {
+        sections.insert(std::string(k.section));
+        keys.insert(std::string(k.section) + "/" + std::string(k.key));
+    }
+    const std::regex pair(R"re("([A-Z][A-Z_]+)"\s*,\s*"([A-Za-z][A-Za-z0-9_]*)")re");
+    int named = 0;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(VELLUMA_SOURCE_DIR "/src")) {
+        const std::string extension = entry.path().extension().string();
+        if (extension != ".cpp" && extension != ".h") continue;
+        const std::string text = test::readFile(entry.path().string());
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), pair);
+             it != std::sregex_iterator(); ++it) {
+            if (!sections.count((*it)[1].str())) continue;
+            ++named;
+            EXPECT_TRUE(keys.count((*it)[1].str() + "/" + (*it)[2].str()))
+                << entry.path().filename() << ": " << (*it)[0].str();
+        }
+    }
+    EXPECT_GT(named, 50);  // the pattern still finds the program's calls
 }
 
 TEST(LanguageLoad, HelpFileFallsBackOnlyWhenMissing) {
