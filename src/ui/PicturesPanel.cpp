@@ -50,10 +50,11 @@
 #include "platform/SessionEnding.h"
 #include "themes/Presenter.h"
 #include "ui/ErrorReport.h"
-#include "ui/GridLinesDelegate.h"
 #include "ui/Icons.h"
 #include "ui/MetafileRenderer.h"
 #include "ui/PageHost.h"
+#include "ui/PictureListView.h"
+#include "ui/PreviewImage.h"
 #include "ui/Widgets.h"
 
 namespace velluma {
@@ -71,20 +72,11 @@ constexpr int kMaxIconImages = 64;
 // A dropped folder adds at most this many pictures, from at most this deep.
 constexpr std::size_t kMaxFolderPictures = 100000;
 constexpr int kMaxFolderDepth = 32;
-const char* const kRowMime = "application/x-velluma-picture-row";
 const char* const kErrorCaption = "Error.:.";
 
 // The texts of the six picture commands in section PAGE_IMAGE_LISTS.
 const char* const kCommandKeys[6] = {"barbtn8",  "barbtn9",  "barbtn10",
                                      "barbtn11", "barbtn12", "barbtn13"};
-
-QString decoded(const std::string& bytes) {
-    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
-
-std::string encoded(const QString& name) {
-    return QFile::encodeName(name).toStdString();
-}
 
 bool isPictureName(std::string_view name) {
     return EndsWithNoCase(name, ".bmp") || EndsWithNoCase(name, ".jpg") ||
@@ -171,23 +163,6 @@ QImage loadIcon(const std::string& path) {
     return best;
 }
 
-RgbImage toRgb(const QImage& picture) {
-    // Transparent parts become white, as on a fresh bitmap.
-    QImage flat(picture.size(), QImage::Format_RGB888);
-    flat.fill(Qt::white);
-    {
-        QPainter painter(&flat);
-        painter.drawImage(0, 0, picture);
-    }
-    RgbImage rgb;
-    rgb.width = flat.width();
-    rgb.height = flat.height();
-    rgb.pixels.resize(std::size_t(rgb.width) * std::size_t(rgb.height) * 3);
-    for (int y = 0; y < rgb.height; ++y)
-        std::memcpy(rgb.rowData(y), flat.constScanLine(y), std::size_t(rgb.width) * 3);
-    return rgb;
-}
-
 // Disables a control for its lifetime, also when an error passes.
 class Disabled final {
 public:
@@ -211,85 +186,6 @@ private:
 }  // namespace
 
 // --- The rows --------------------------------------------------------------------------
-
-// The rows of lvILFiles, all replaced in one reset so that a long list fills at once.
-class PictureRowsModel final : public QAbstractTableModel {
-public:
-    explicit PictureRowsModel(QObject* parent)
-        : QAbstractTableModel(parent),
-          m_jpegImage(listImage(kJpegImageIndex)),
-          m_bitmapImage(listImage(kBitmapImageIndex)) {
-        // Rows without an image keep their captions in line with the others.
-        QPixmap blank(16, 16);
-        blank.fill(Qt::transparent);
-        m_blankImage = QIcon(blank);
-    }
-
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : 2;
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid() || index.row() >= rowCount()) return {};
-        const PictureRow& row = m_rows[static_cast<std::size_t>(index.row())];
-        switch (role) {
-            case Qt::DisplayRole:
-                return decoded(index.column() == 0 ? row.caption : row.sizeText);
-            case Qt::ToolTipRole:
-                return index.column() == 0 ? decoded(row.caption) : QVariant();
-            case Qt::DecorationRole:
-                if (index.column() != 0) return {};
-                if (row.imageIndex == kJpegImageIndex) return m_jpegImage;
-                if (row.imageIndex == kBitmapImageIndex) return m_bitmapImage;
-                return m_blankImage;
-            default:
-                return {};
-        }
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 1)
-            return {};
-        return m_headers[section];
-    }
-    Qt::ItemFlags flags(const QModelIndex& index) const override {
-        if (!index.isValid()) return Qt::NoItemFlags;
-        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
-               Qt::ItemNeverHasChildren;
-    }
-
-    const PictureRow& row(int index) const { return m_rows.at(static_cast<std::size_t>(index)); }
-    void setRows(std::vector<PictureRow> rows) {
-        beginResetModel();
-        m_rows = std::move(rows);
-        endResetModel();
-    }
-    void setHeaders(const QString& first, const QString& second) {
-        m_headers[0] = first;
-        m_headers[1] = second;
-        Q_EMIT headerDataChanged(Qt::Horizontal, 0, 1);
-    }
-    // The row at from goes before the row at to (to == rowCount(): the end). Returns where
-    // it is now.
-    int moveRowBefore(int from, int to) {
-        if (to == from || to == from + 1) return from;
-        beginMoveRows({}, from, from, {}, to);
-        PictureRow moved = std::move(m_rows[static_cast<std::size_t>(from)]);
-        m_rows.erase(m_rows.begin() + from);
-        const int at = to > from ? to - 1 : to;
-        m_rows.insert(m_rows.begin() + at, std::move(moved));
-        endMoveRows();
-        return at;
-    }
-
-private:
-    std::vector<PictureRow> m_rows;
-    QString m_headers[2];
-    QIcon m_jpegImage;
-    QIcon m_bitmapImage;
-    QIcon m_blankImage;
-};
 
 // The view's rows behind the interface the list operations use.
 class PictureViewRows final : public PictureView {
@@ -333,215 +229,6 @@ private:
     PictureRowsModel& m_model;
     QTreeView& m_view;
     int m_depth = 0;
-};
-
-// Grid lines, and the caption under the mouse underlined.
-class PictureDelegate final : public GridLinesDelegate {
-public:
-    using GridLinesDelegate::GridLinesDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (option->state & QStyle::State_MouseOver) option->font.setUnderline(true);
-    }
-};
-
-// lvILFiles: keys, clicks, focus and drops go to the panel's handlers.
-class PictureListView final : public QTreeView {
-public:
-    PictureListView(PageHost& host, PicturesPanel& panel, QWidget* parent)
-        : QTreeView(parent), m_host(host), m_boxes(*host.platform().messageBoxes), m_panel(panel) {}
-
-    /// Marks a drag as one of our own rows.
-    QByteArray dragToken(int row) const {
-        return QByteArray::number(QCoreApplication::applicationPid()) + ':' +
-               QByteArray::number(reinterpret_cast<quintptr>(this)) + ':' + QByteArray::number(row);
-    }
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override {
-        bool taken = false;
-        m_host.guard([&] { taken = m_panel.lvILFilesKeyDown(*event); });
-        if (!taken) QTreeView::keyPressEvent(event);
-    }
-    // The focus also leaves while the window is taken down: these reach no further than the
-    // panel, and report through the message boxes, not through the window.
-    void focusInEvent(QFocusEvent* event) override {
-        // Before the view makes row 0 its current row: entering selects it then.
-        if (event->reason() != Qt::PopupFocusReason)
-            runGuarded(m_boxes, [this] { m_panel.lvILFilesEnter(); });
-        QTreeView::focusInEvent(event);
-    }
-    void focusOutEvent(QFocusEvent* event) override {
-        QTreeView::focusOutEvent(event);
-        if (event->reason() != Qt::PopupFocusReason)
-            runGuarded(m_boxes, [this] { m_panel.lvILFilesEnter(); });
-    }
-    void mouseReleaseEvent(QMouseEvent* event) override {
-        QTreeView::mouseReleaseEvent(event);
-        m_host.guard([this] { m_panel.lvILFilesEnter(); });
-    }
-    void mouseDoubleClickEvent(QMouseEvent* event) override {
-        QTreeView::mouseDoubleClickEvent(event);
-        m_host.guard([this] { m_panel.lvILFilesDblClick(); });
-    }
-    void startDrag(Qt::DropActions) override {
-        const int row = m_panel.pictureView().selectedRow();
-        if (row < 0) return;
-        auto* data = new QMimeData;
-        data->setData(QString::fromLatin1(kRowMime), dragToken(row));
-        auto* drag = new QDrag(this);
-        drag->setMimeData(data);
-        drag->exec(Qt::MoveAction);
-    }
-    void dragEnterEvent(QDragEnterEvent* event) override { acceptDrag(event); }
-    void dragMoveEvent(QDragMoveEvent* event) override {
-        QTreeView::dragMoveEvent(event);  // scrolls near the edges
-        acceptDrag(event);
-    }
-    void dropEvent(QDropEvent* event) override {
-        const int dragged = ownRow(event->mimeData());
-        if (dragged >= 0) {
-            event->setDropAction(Qt::MoveAction);
-            event->accept();
-            const int target = indexAt(event->position().toPoint()).row();
-            m_host.guard([&] { m_panel.lvILFilesDragDrop(dragged, target); });
-            return;
-        }
-        if (!event->mimeData()->hasUrls()) {
-            event->ignore();
-            return;
-        }
-        std::vector<std::string> names;
-        for (const QUrl& url : event->mimeData()->urls())
-            if (url.isLocalFile()) names.push_back(encoded(url.toLocalFile()));
-        event->acceptProposedAction();
-        m_host.guard([&] { m_panel.HandlePictureDrop(names); });
-    }
-
-private:
-    // The dragged row when the drag is one of ours, else -1.
-    int ownRow(const QMimeData* data) const {
-        if (!data || !data->hasFormat(QString::fromLatin1(kRowMime))) return -1;
-        const QByteArray token = data->data(QString::fromLatin1(kRowMime));
-        const int colon = token.lastIndexOf(':');
-        if (colon < 0 || token.left(colon) != dragToken(0).left(dragToken(0).lastIndexOf(':')))
-            return -1;
-        bool ok = false;
-        const int row = token.mid(colon + 1).toInt(&ok);
-        return ok && row >= 0 && row < model()->rowCount() ? row : -1;
-    }
-    void acceptDrag(QDragMoveEvent* event) {
-        if (ownRow(event->mimeData()) >= 0) {
-            event->setDropAction(Qt::MoveAction);
-            event->accept();
-        } else if (event->mimeData()->hasUrls()) {
-            event->acceptProposedAction();
-        } else {
-            event->ignore();
-        }
-    }
-
-    PageHost& m_host;
-    MessageBoxes& m_boxes;
-    PicturesPanel& m_panel;
-};
-
-// --- The preview -----------------------------------------------------------------------
-
-// pilprewIMage: the previewed picture, stretched over the whole image; where there is none,
-// the preview's caption shows.
-class PreviewImage final : public QWidget {
-public:
-    PreviewImage(QWidget* parent, std::function<void()> doubleClicked)
-        : QWidget(parent), m_doubleClicked(std::move(doubleClicked)) {
-        setObjectName(QStringLiteral("pilprewIMage"));
-        m_caption = new QLabel(this);
-        m_caption->setObjectName(QStringLiteral("pPrewievCaption"));
-        m_caption->setAlignment(Qt::AlignCenter);
-        m_caption->setWordWrap(true);
-        QPalette colours = m_caption->palette();
-        colours.setColor(QPalette::WindowText, QColor(0x7a, 0x8c, 0x96));
-        m_caption->setPalette(colours);
-    }
-
-    void setCaption(const QString& caption) { m_caption->setText(caption); }
-    QString caption() const { return m_caption->text(); }
-    bool hasPicture() const { return !m_image.isNull() || m_metafile.has_value(); }
-    void clear() {
-        m_image = QImage();  // before the pixels it may point into
-        m_rgb = RgbImage();
-        m_metafile.reset();
-        m_scaled = QImage();
-        m_caption->show();
-        update();
-    }
-    void showRgb(RgbImage picture) {
-        clear();
-        m_rgb = std::move(picture);
-        m_image = QImage(m_rgb.pixels.data(), m_rgb.width, m_rgb.height, qsizetype(m_rgb.width) * 3,
-                         QImage::Format_RGB888);
-        shown();
-    }
-    void showImage(QImage picture) {
-        clear();
-        m_image = std::move(picture);
-        shown();
-    }
-    /// Draws the metafile once at once, so that a broken one fails here.
-    void showMetafile(Metafile metafile) {
-        clear();
-        const QSize first = size().isEmpty() ? QSize(160, 120) : size();
-        QImage drawn = metafile.render(first);
-        m_metafile = std::move(metafile);
-        m_scaled = std::move(drawn);
-        shown();
-    }
-    /// The picture at its own size.
-    RgbImage ownSize() const {
-        if (!m_rgb.pixels.empty()) return m_rgb;
-        if (m_metafile) return toRgb(m_metafile->render(m_metafile->naturalSize()));
-        return toRgb(m_image);
-    }
-    const Metafile* metafile() const { return m_metafile ? &*m_metafile : nullptr; }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        if (!hasPicture() || size().isEmpty()) return;
-        if (m_scaled.size() != size()) rescale();
-        QPainter painter(this);
-        painter.fillRect(rect(), palette().color(QPalette::Window));
-        painter.drawImage(0, 0, m_scaled);
-    }
-    void resizeEvent(QResizeEvent*) override { m_caption->setGeometry(rect()); }
-    void mouseDoubleClickEvent(QMouseEvent*) override { m_doubleClicked(); }
-
-private:
-    void shown() {
-        m_caption->hide();
-        update();
-    }
-    void rescale() {
-        if (m_metafile) {
-            try {
-                m_scaled = m_metafile->render(size());
-            } catch (const std::exception&) {
-                m_scaled = QImage();  // it played once; a failure now only leaves it blank
-            }
-            return;
-        }
-        const bool larger = width() > m_image.width() && height() > m_image.height();
-        m_scaled = m_image.scaled(size(), Qt::IgnoreAspectRatio,
-                                  larger ? Qt::FastTransformation : Qt::SmoothTransformation);
-    }
-
-    std::function<void()> m_doubleClicked;
-    QLabel* m_caption;
-    RgbImage m_rgb;  // bitmaps and JPEG pictures, as decoded
-    QImage m_image;  // m_rgb's pixels, or an icon
-    std::optional<Metafile> m_metafile;
-    QImage m_scaled;
 };
 
 // --- The panel -------------------------------------------------------------------------
@@ -829,7 +516,7 @@ void PicturesPanel::Timer2Timer() {
         QStringLiteral(".: ") + m_host.text("PAGES_ARTICLES", "p6") + QStringLiteral(":..");
     const int row = m_rows->selectedRow();
     if (row >= 0) {
-        m_title->setText(title + decoded(fileNamePart(m_rows->row(row).caption)));
+        m_title->setText(title + decodedFileName(fileNamePart(m_rows->row(row).caption)));
     } else {
         m_title->setText(title);
         m_view->header()->viewport()->update();
@@ -871,7 +558,7 @@ void PicturesPanel::reportRefusal(const std::string& picture, PictureRefusal why
                          : why == PictureRefusal::CannotOpen ? "msg5"
                                                              : "msg6";
     m_host.showStatusMessage(m_host.text("PAGE_IMAGE_LISTS", stopped ? "msg3" : "msg2") +
-                             QStringLiteral(": ") + decoded(fileNamePart(picture)) +
+                             QStringLiteral(": ") + decodedFileName(fileNamePart(picture)) +
                              QStringLiteral(" (") + m_host.text("PAGE_IMAGE_LISTS", reason) +
                              QStringLiteral(")"));
 }
@@ -1133,7 +820,7 @@ void PicturesPanel::HandlePictureDrop(const std::vector<std::string>& names) {
             }
             m_searches.push_back({name, listPath});
             m_host.showStatusMessage(m_host.text("STATUS_BAR", "msg2") + QStringLiteral(": ") +
-                                     decoded(name) + QStringLiteral("/*.bmp|*.jpg|*.jpeg"));
+                                     decodedFileName(name) + QStringLiteral("/*.bmp|*.jpg|*.jpeg"));
         } else if (isPictureName(name)) {
             if (list < 0)
                 ignored = true;
