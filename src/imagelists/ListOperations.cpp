@@ -63,7 +63,7 @@ std::string numberedName(const std::string& name, int number) {
 std::string moveKeepingBoth(const std::string& from, const std::string& folder,
                             const std::string& name, int& err) {
     for (int number = 1; number <= kMaxNameNumber; ++number) {
-        const std::string target = folder + "/" + numberedName(name, number);
+        std::string target = folder + "/" + numberedName(name, number);
         err = MoveWithoutReplacing(from, target);
         if (err == 0) return target;
         if (err != EEXIST) return {};

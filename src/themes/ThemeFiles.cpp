@@ -108,8 +108,7 @@ std::string CopyFileToFreeName(const std::string& source, const std::string& tar
     CopyFileReplacing(source, temp);
     constexpr int kTries = 1000;
     for (int n = 1; n <= kTries; ++n) {
-        const std::string candidate =
-            n == 1 ? target : base + " (" + std::to_string(n) + ")" + extension;
+        std::string candidate = n == 1 ? target : base + " (" + std::to_string(n) + ")" + extension;
         if (RenameWithoutReplacing(temp, candidate)) return candidate;
         if (errno != EEXIST) break;
     }

@@ -380,8 +380,8 @@ void BuilderPage::fobgimgChange() {
     const std::string path = pathBytes(text);
     if (!isFile(path)) return;
     const RgbImage decoded = ReadAllRows(*JpegSource::openFile(path));
-    const QImage view(decoded.pixels.data(), decoded.width, decoded.height, decoded.width * 3,
-                      QImage::Format_RGB888);
+    const QImage view(decoded.pixels.data(), decoded.width, decoded.height,
+                      qsizetype(decoded.width) * 3, QImage::Format_RGB888);
     // Only the preview's size is kept, not the whole picture.
     const QSize size = m_image1->size() * m_image1->devicePixelRatioF();
     m_image1->setPixmap(

@@ -173,7 +173,7 @@ void SwayBackground::run(const std::string& command) {
     const QJsonDocument reply =
         QJsonDocument::fromJson(QByteArray::fromStdString(exchange(kRunCommand, command)));
     if (!reply.isArray()) throw DesktopError("sway answered in an unknown way");
-    for (const QJsonValue& result : reply.array())
+    for (const auto& result : reply.array())
         if (!result.toObject().value(u"success"_s).toBool())
             throw DesktopError("sway refused the background: " +
                                result.toObject().value(u"error"_s).toString().toStdString());
@@ -242,7 +242,7 @@ void SwayBackground::restore(const std::string& state) {
         run(kPlain);  // the configuration sets none
         return;
     }
-    for (const QJsonValue& command : doc.array()) run(command.toString().toStdString());
+    for (const auto& command : doc.array()) run(command.toString().toStdString());
 }
 
 }  // namespace velluma
