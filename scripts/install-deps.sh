@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libzip-dev zlib1g-dev libjpeg-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth x11-xserver-utils fonts-dejavu-core xdotool trayer clang libclang-rt-14-dev
+    xvfb xauth x11-xserver-utils fonts-dejavu-core xdotool trayer clang clang-tidy libclang-rt-14-dev
     dbus-daemon dbus-bin libglib2.0-dev libxcb1-dev gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common xfconf qt6-declarative-dev
     qt6-webengine-dev libqt6webenginecore6-bin openbox x11-utils x11-apps wmctrl unzip
     bubblewrap
