@@ -54,8 +54,8 @@ std::u16string fromUtf16(const ByteReader& fields, std::size_t at, std::uint64_t
 }
 
 // A pen of one of the records that give only style, width and colour.
-PenSpec plainPen(std::uint32_t style, double width, std::uint32_t colorRef) {
-    PenSpec pen;
+PenDef plainPen(std::uint32_t style, double width, std::uint32_t colorRef) {
+    PenDef pen;
     pen.style = style;
     pen.width = width;
     pen.colorRef = colorRef;
@@ -154,8 +154,8 @@ std::vector<Point> wmfPoints(const ByteReader& p, std::size_t at, std::size_t n)
     return result;
 }
 
-FontSpec wmfFont(const ByteReader& p) {
-    FontSpec f;
+FontDef wmfFont(const ByteReader& p) {
+    FontDef f;
     f.height = p.i16(0);
     f.escapement = p.i16(4);
     f.weight = p.i16(8);
@@ -247,7 +247,7 @@ Record wmfText(const ByteReader& p) {  // length, string, y, x
 }
 
 Record wmfPatternBrush(const ByteReader& p) {  // style, colour usage, DIB
-    PatternBrushSpec brush;
+    PatternBrushDef brush;
     if (auto picture = decodePackedDib(p.bytes(4, p.size() - 4)))
         brush.pattern = std::move(picture->image);
     return CreateObject{std::nullopt, std::move(brush)};
@@ -323,8 +323,8 @@ bool emfTransform(const ByteReader& r, std::size_t at, double (&m)[6]) {
     return true;
 }
 
-FontSpec emfFont(const ByteReader& r) {
-    FontSpec f;
+FontDef emfFont(const ByteReader& r) {
+    FontDef f;
     f.height = r.i32(12);
     f.escapement = r.i32(20);
     f.weight = r.i32(28);
@@ -339,7 +339,7 @@ FontSpec emfFont(const ByteReader& r) {
 // handle, bitmap offsets and sizes, then style, width, brush style, colour, hatch, style
 // entries
 Record emfExtCreatePen(const ByteReader& r) {
-    PenSpec pen;
+    PenDef pen;
     pen.style = r.u32(28);
     pen.width = r.u32(32);
     pen.colorRef = r.u32(40);
@@ -359,7 +359,7 @@ std::optional<DibPicture> emfDib(const ByteReader& r, std::size_t offBmi, std::s
 }
 
 Record emfPatternBrush(const ByteReader& r) {
-    PatternBrushSpec brush;
+    PatternBrushDef brush;
     if (auto picture = emfDib(r, 16, 20, 24, 28, r.u32(12)))
         brush.pattern = std::move(picture->image);
     return CreateObject{r.u32(8), std::move(brush)};
@@ -622,7 +622,7 @@ Record readWmfRecord(std::uint16_t function, const ByteReader& p) {
         case 0x02FA:  // META_CREATEPENINDIRECT: style, width (x, y), colour
             return CreateObject{std::nullopt, plainPen(p.u16(0), p.i16(2), p.u32(6))};
         case 0x02FC:  // META_CREATEBRUSHINDIRECT: style, colour, hatch
-            return CreateObject{std::nullopt, BrushSpec{p.u16(0), p.u32(2), p.u16(6)}};
+            return CreateObject{std::nullopt, BrushDef{p.u16(0), p.u32(2), p.u16(6)}};
         case 0x02FB:  // META_CREATEFONTINDIRECT
             return CreateObject{std::nullopt, wmfFont(p)};
         case 0x0142:  // META_DIBCREATEPATTERNBRUSH
@@ -742,7 +742,7 @@ Record readEmfRecord(std::uint32_t type, const ByteReader& r) {
         case 38:  // EMR_CREATEPEN: handle, style, width (x, y), colour
             return CreateObject{r.u32(8), plainPen(r.u32(12), r.i32(16), r.u32(24))};
         case 39:  // EMR_CREATEBRUSHINDIRECT: handle, style, colour, hatch
-            return CreateObject{r.u32(8), BrushSpec{r.u32(12), r.u32(16), r.u32(20)}};
+            return CreateObject{r.u32(8), BrushDef{r.u32(12), r.u32(16), r.u32(20)}};
         case 95:  // EMR_EXTCREATEPEN
             return emfExtCreatePen(r);
         case 82:  // EMR_EXTCREATEFONTINDIRECTW

@@ -126,23 +126,23 @@ struct RestoreDc {
     std::int32_t which;  // < 0: that many back; > 0: the state saved as that number
 };
 
-struct PenSpec {
+struct PenDef {
     std::uint32_t style = 0;  // PS_ style, end cap, join and type bits
     double width = 0;
     std::uint32_t colorRef = 0;
     bool hollow = false;         // drawn with a hollow brush: draws nothing
     std::vector<double> dashes;  // for PS_USERSTYLE
 };
-struct BrushSpec {
+struct BrushDef {
     std::uint32_t style = 0;  // BS_ style
     std::uint32_t colorRef = 0;
     std::uint32_t hatch = 0;
 };
 /// A brush of a bitmap; without the picture when the bitmap cannot be read.
-struct PatternBrushSpec {
+struct PatternBrushDef {
     std::optional<RgbImage> pattern;
 };
-struct FontSpec {
+struct FontDef {
     double height = 0;   // logical units: < 0 the glyphs' height, > 0 the cell's, 0 default
     int escapement = 0;  // tenths of a degree, counter-clockwise
     int weight = 400;
@@ -154,10 +154,10 @@ struct FontSpec {
 };
 /// Palettes, regions and patterns that cannot be used still take their place.
 struct Placeholder {};
-using ObjectSpec = std::variant<Placeholder, PenSpec, BrushSpec, PatternBrushSpec, FontSpec>;
+using ObjectDef = std::variant<Placeholder, PenDef, BrushDef, PatternBrushDef, FontDef>;
 struct CreateObject {
     std::optional<std::uint32_t> handle;  // an EMF's; a WMF takes the lowest free slot
-    ObjectSpec object;
+    ObjectDef object;
 };
 struct SelectObject {
     std::uint32_t index;

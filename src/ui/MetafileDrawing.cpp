@@ -120,16 +120,16 @@ std::optional<QPainter::CompositionMode> ropMode(std::uint32_t rop) {
     }
 }
 
-GdiObject qtObject(const mf::ObjectSpec& spec) {
-    if (const auto* p = std::get_if<mf::PenSpec>(&spec)) {
+GdiObject qtObject(const mf::ObjectDef& object) {
+    if (const auto* p = std::get_if<mf::PenDef>(&object)) {
         Pen pen = makePen(p->style, p->width, colorRef(p->colorRef));
         if (p->hollow) pen.style = kPsNull;
         for (const double dash : p->dashes) pen.dashes.append(dash);
         return pen;
     }
-    if (const auto* b = std::get_if<mf::BrushSpec>(&spec))
+    if (const auto* b = std::get_if<mf::BrushDef>(&object))
         return makeBrush(b->style, colorRef(b->colorRef), b->hatch);
-    if (const auto* b = std::get_if<mf::PatternBrushSpec>(&spec)) {
+    if (const auto* b = std::get_if<mf::PatternBrushDef>(&object)) {
         Brush brush = makeBrush(3, Qt::gray, 0);
         if (b->pattern) {
             brush.kind = Brush::Pattern;
@@ -137,7 +137,7 @@ GdiObject qtObject(const mf::ObjectSpec& spec) {
         }
         return brush;
     }
-    if (const auto* f = std::get_if<mf::FontSpec>(&spec)) return *f;
+    if (const auto* f = std::get_if<mf::FontDef>(&object)) return *f;
     return std::monostate();
 }
 

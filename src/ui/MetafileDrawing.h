@@ -58,7 +58,7 @@ struct Brush {
 };
 
 // A font as the metafile describes it; its face is turned into Qt's only when drawn.
-using Font = mf::FontSpec;
+using Font = mf::FontDef;
 
 // Palettes, regions and patterns we cannot use still take their place in the table.
 using GdiObject = std::variant<std::monostate, Pen, Brush, Font>;
@@ -67,7 +67,7 @@ Pen makePen(std::uint32_t style, double width, QColor color);
 Brush makeBrush(std::uint32_t style, QColor color, std::uint32_t hatch);
 /// The composition of a raster operation with a source bitmap; none for those not drawn.
 std::optional<QPainter::CompositionMode> ropMode(std::uint32_t rop);
-GdiObject qtObject(const mf::ObjectSpec& spec);
+GdiObject qtObject(const mf::ObjectDef& object);
 
 /// widthScale takes logical widths to the painter's units.
 QPen qtPen(const Pen& pen, double widthScale);
