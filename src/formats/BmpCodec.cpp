@@ -123,7 +123,8 @@ void DecodeBmpRow(const BmpLayout& layout, const std::uint8_t* stored, std::uint
     const int width = layout.width;
     const auto& palette = layout.palette;
     auto fromPalette = [&](int x, unsigned index) {
-        std::memcpy(rgb + x * 3, palette.data() + index * 3, 3);
+        std::memcpy(rgb + static_cast<std::size_t>(x) * 3, palette.data() + std::size_t{index} * 3,
+                    3);
     };
     switch (layout.bitCount) {
         case 1:
@@ -149,7 +150,7 @@ void DecodeBmpRow(const BmpLayout& layout, const std::uint8_t* stored, std::uint
             const Channel blue(layout.masks[2]);
             const int bytes = layout.bitCount / 8;
             for (int x = 0; x < width; ++x) {
-                const std::uint8_t* p = stored + x * bytes;
+                const std::uint8_t* p = stored + static_cast<std::size_t>(x) * bytes;
                 std::uint32_t pixel = p[0] | (static_cast<std::uint32_t>(p[1]) << 8);
                 if (bytes == 4)
                     pixel |= (static_cast<std::uint32_t>(p[2]) << 16) |

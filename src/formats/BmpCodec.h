@@ -20,9 +20,10 @@ struct BmpLayout {
     int width = 0;
     int height = 0;  // always positive; topDown tells the row order
     bool topDown = false;
-    int bitCount = 0;                             // 1, 4, 8, 16, 24 or 32
-    std::array<std::uint32_t, 3> masks{};         // red, green, blue for 16 and 32 bits
-    std::array<std::uint8_t, 256 * 3> palette{};  // red, green, blue; unused entries black
+    int bitCount = 0;                      // 1, 4, 8, 16, 24 or 32
+    std::array<std::uint32_t, 3> masks{};  // red, green, blue for 16 and 32 bits
+    std::array<std::uint8_t, std::size_t{256} * 3>
+        palette{};  // red, green, blue; unused entries black
     std::uint64_t dataOffset = 0;
     std::uint64_t stride = 0;  // bytes per stored row, padding included
 };

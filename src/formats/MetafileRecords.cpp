@@ -188,7 +188,7 @@ Text wmfExtTextOut(const ByteReader& p) {
 
 // The records without a bitmap are one word longer than their function says.
 bool wmfHasBitmap(const ByteReader& p, std::uint16_t function) {
-    return (p.size() + 6) / 2 != std::size_t((function >> 8) + 3);
+    return (p.size() + 6) / 2 != (std::size_t{function} >> 8) + 3;
 }
 
 Record wmfBitmap(std::string_view dib, const Rect& dest, const Rect& source, std::uint32_t rop,
