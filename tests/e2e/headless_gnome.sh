@@ -15,6 +15,32 @@ chmod 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM DISPLAY WAYLAND_DISPLAY XAUTHORITY DBUS_SESSION_BUS_ADDRESS
 
 start_gnome_shell() {
+    # Shell 43 forks its input-method daemon early, and runs JavaScript in the forked child
+    # before the exec: now and then that child hangs on a lock of the parent's, and the Shell
+    # waits for it for good, answering no client. A Shell that stops answering while it
+    # starts is started again.
+    local attempt
+    for attempt in 1 2 3; do
+        launch_gnome_shell "$@"
+        shell_settled && break
+        echo "note: GNOME Shell stopped answering while it started (attempt $attempt)"
+        stop_gnome_shell
+        rm -rf "$scratch/session_bus" "$scratch/shell.pid" "${XDG_RUNTIME_DIR:?}"/* \
+            "$XDG_RUNTIME_DIR"/.mutter-*
+        shell_pid=""
+    done
+    # What a GNOME session on Wayland hands its programs.
+    export DBUS_SESSION_BUS_ADDRESS=$(cat "$scratch/session_bus")
+    export WAYLAND_DISPLAY=wayland-0 XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
+    local x_display x_auth
+    x_display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$scratch/shell.log" | head -1)
+    x_auth=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -1)
+    [[ -n "$x_display" ]] && export DISPLAY="$x_display" XAUTHORITY="$x_auth"
+    return 0
+}
+
+# Starts the Shell and waits until it owns its bus name; exits 77 when it cannot start.
+launch_gnome_shell() {
     # Without a system bus the Shell's JavaScript stops at start-up (no logind); a second
     # session bus stands in for it.
     system_bus=$(dbus-daemon --session --address="unix:path=$scratch/system_bus" --fork --print-pid)
@@ -33,14 +59,20 @@ start_gnome_shell() {
         cat "$scratch/shell.log"
         exit 77
     fi
-    # What a GNOME session on Wayland hands its programs.
-    export DBUS_SESSION_BUS_ADDRESS=$(cat "$scratch/session_bus")
-    export WAYLAND_DISPLAY=wayland-0 XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
-    local x_display x_auth
-    x_display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$scratch/shell.log" | head -1)
-    x_auth=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -1)
-    [[ -n "$x_display" ]] && export DISPLAY="$x_display" XAUTHORITY="$x_auth"
-    return 0
+}
+
+# True once the Shell's start-up forks are past and its main loop still answers: a property
+# read is served there, unlike the bus name, which the Shell owns before those forks. It
+# forks at start and again when Xwayland is up; without ibus-daemon each leaves a line.
+shell_settled() {
+    local _
+    for _ in $(seq 1 16); do
+        [[ $(grep -c 'ibus-daemon' "$scratch/shell.log") -ge 2 ]] && break
+        sleep 0.5
+    done
+    DBUS_SESSION_BUS_ADDRESS=$(cat "$scratch/session_bus") gdbus call --session --timeout 10 \
+        --dest org.gnome.Shell --object-path /org/gnome/Shell \
+        --method org.freedesktop.DBus.Properties.Get org.gnome.Shell ShellVersion >/dev/null 2>&1
 }
 
 shell_up() {
