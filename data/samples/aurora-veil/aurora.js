@@ -1,6 +1,8 @@
 // Aurora Veil: curtains of northern light over a mountain ridge.
 // The sky, the stars and the ridge are drawn once per size; each frame only lays the
 // light (at half resolution, it is soft anyway) and a few twinkling stars over them.
+// The light is summed into pixels here rather than drawn as thousands of thin images: each
+// drawn image costs a software renderer far more than the few pixels it covers.
 (function () {
     "use strict";
 
@@ -13,6 +15,7 @@
 
     var width = 0, height = 0, ratio = 1;
     var backdrop = null, ridge = null, ridgeTop = 0, light = null, lightCtx = null;
+    var lightPixels = null;
     var twinklers = [];
     var last = 0;
 
@@ -65,6 +68,20 @@
         return c;
     }
 
+    // A strip's pixels, premultiplied (0 to 255), top to bottom.
+    function strip(sprite) {
+        var d = sprite.getContext("2d").getImageData(0, 0, 1, sprite.height).data;
+        var out = new Float32Array(d.length);
+        for (var i = 0; i < d.length; i += 4) {
+            var a = d[i + 3] / 255;
+            out[i] = d[i] * a;
+            out[i + 1] = d[i + 1] * a;
+            out[i + 2] = d[i + 2] * a;
+            out[i + 3] = d[i + 3];
+        }
+        return out;
+    }
+
     var curtains = [
         {sprite: curtain("150,255,190", "60,220,150", "90,120,255"), glow: halo("80,230,170"),
          base: 0.50, reach: 0.36,
@@ -76,6 +93,11 @@
          base: 0.30, reach: 0.22,
          speed: 0.025, phase: 4.4, strength: 0.38}
     ];
+
+    curtains.forEach(function (cu) {
+        cu.sprite = strip(cu.sprite);
+        cu.glow = strip(cu.glow);
+    });
 
     function drawBackdrop() {
         backdrop = layer(width * ratio, height * ratio);
@@ -194,15 +216,43 @@
         drawRidge();
         light = layer(width * LIGHT_SCALE, height * LIGHT_SCALE);
         lightCtx = light.getContext("2d");
+        lightPixels = lightCtx.createImageData(light.width, light.height);
         last = 0;
+    }
+
+    // Adds a strip, stretched over the rows from top to top + tall (sampled between its
+    // pixels, the rows at its ends as far as it covers them), to the columns x to x + COLUMN,
+    // at the given opacity; the sums saturate as light added by "lighter" does.
+    function addStrip(px, w, h, x, values, top, tall, alpha) {
+        var n = values.length / 4;
+        var first = Math.max(0, Math.floor(top));
+        var end = Math.min(h, Math.ceil(top + tall));
+        var right = Math.min(w, x + COLUMN + 1);
+        var scale = n / tall;
+        for (var y = first; y < end; y++) {
+            var cover = Math.min(y + 1, top + tall) - Math.max(y, top);
+            var s = (y + 0.5 - top) * scale - 0.5;
+            var j = Math.floor(s), f = s - j;
+            var j0 = Math.max(0, Math.min(n - 1, j)) * 4;
+            var j1 = Math.max(0, Math.min(n - 1, j + 1)) * 4;
+            var k = alpha * cover;
+            var r = (values[j0] + (values[j1] - values[j0]) * f) * k;
+            var g = (values[j0 + 1] + (values[j1 + 1] - values[j0 + 1]) * f) * k;
+            var b = (values[j0 + 2] + (values[j1 + 2] - values[j0 + 2]) * f) * k;
+            var a = (values[j0 + 3] + (values[j1 + 3] - values[j0 + 3]) * f) * k;
+            for (var i = (y * w + x) * 4, e = (y * w + right) * 4; i < e; i += 4) {
+                px[i] += r;
+                px[i + 1] += g;
+                px[i + 2] += b;
+                px[i + 3] += a;
+            }
+        }
     }
 
     function drawLight(t) {
         var w = light.width, h = light.height;
-        var g = lightCtx;
-        g.globalCompositeOperation = "source-over";
-        g.clearRect(0, 0, w, h);
-        g.globalCompositeOperation = "lighter";
+        var px = lightPixels.data;
+        px.fill(0);
         for (var c = 0; c < curtains.length; c++) {
             var cu = curtains[c];
             var drift = t * cu.speed;
@@ -227,12 +277,21 @@
                 // column, where it meets the dark.
                 var body = Math.min(1, a * 3);
                 reach *= 0.25 + 0.75 * body;
-                g.globalAlpha = Math.min(1, a);
-                g.drawImage(cu.sprite, x, hem - reach, COLUMN + 1, reach * 1.06);
-                g.drawImage(cu.glow, x, hem - h * 0.01, COLUMN + 1, h * 0.16);
+                var alpha = Math.min(1, a);
+                addStrip(px, w, h, x, cu.sprite, hem - reach, reach * 1.06, alpha);
+                addStrip(px, w, h, x, cu.glow, hem - h * 0.01, h * 0.16, alpha);
             }
         }
-        g.globalAlpha = 1;
+        // The canvas takes its pixels unpremultiplied.
+        for (var i = 0; i < px.length; i += 4) {
+            var opacity = px[i + 3];
+            if (opacity === 0 || opacity === 255) continue;
+            var up = 255 / opacity;
+            px[i] *= up;
+            px[i + 1] *= up;
+            px[i + 2] *= up;
+        }
+        lightCtx.putImageData(lightPixels, 0, 0);
     }
 
     function frame(now) {
