@@ -54,10 +54,6 @@ int roundEven(double value) {
     return static_cast<int>(std::nearbyint(value));
 }
 
-std::string pathBytes(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
 bool isFile(const std::string& path) {
     std::error_code ec;
     return !path.empty() && std::filesystem::is_regular_file(path, ec);
@@ -359,7 +355,7 @@ QString BuilderPage::statusText() const {
 void BuilderPage::foeffileChange() {
     updateCreateEnabled();
     const QString movie = m_foeffile->text();
-    if (!isFile(pathBytes(movie))) return;
+    if (!isFile(encodedFileName(movie))) return;
     if (movie != m_flash->movie()) m_flash->setMovie(movie);
     m_edname->setFocus();
 }
@@ -377,7 +373,7 @@ void BuilderPage::fobgimgChange() {
         return;
     }
     // Nothing to show while a path is still being typed.
-    const std::string path = pathBytes(text);
+    const std::string path = encodedFileName(text);
     if (!isFile(path)) return;
     const RgbImage decoded = ReadAllRows(*JpegSource::openFile(path));
     const QImage view(decoded.pixels.data(), decoded.width, decoded.height,
@@ -430,15 +426,15 @@ void BuilderPage::Panel7MouseMove(bool fromFrame, int x, int y, Qt::MouseButtons
 void BuilderPage::bcreateClick() {
     if (m_building) return;
     // Everything is read now: archive work lets the user edit the page meanwhile.
-    const std::string name = pathBytes(m_edname->text());
-    const std::string movie = pathBytes(m_foeffile->text());
+    const std::string name = encodedFileName(m_edname->text());
+    const std::string movie = encodedFileName(m_foeffile->text());
     const std::string author = m_edauthor->text().toStdString();
     const std::string description = crLfText(m_meDescription->toPlainText());
 
     if (const std::string problem = ThemeNameProblem(name); !problem.empty())
         return refuse(problem);
     if (!isFile(movie)) return refuse(kFileNotFound);
-    m_picturePath = pathBytes(m_fobgimg->text());
+    m_picturePath = encodedFileName(m_fobgimg->text());
     const std::string& picture = m_picturePath;
     if (!picture.empty() && !isFile(picture)) return refuse(kFileNotFound);
     const std::string movieName(FileNameOf(movie));
@@ -522,7 +518,7 @@ void BuilderPage::browseMovie() {
     const QString current = m_foeffile->text();
     const auto chosen = dialogs->getOpenFileNames(
         m_lbffile->text().toStdString(), filter.toStdString(),
-        current.isEmpty() ? std::string() : pathBytes(QFileInfo(current).absolutePath()));
+        current.isEmpty() ? std::string() : encodedFileName(QFileInfo(current).absolutePath()));
     if (!chosen.empty()) m_foeffile->setText(QFile::decodeName(chosen.front().c_str()));
 }
 
@@ -532,7 +528,7 @@ void BuilderPage::browsePicture() {
     const QString current = m_fobgimg->text();
     const auto chosen = dialogs->getOpenFileNames(
         m_lbbgimg->text().toStdString(), kPictureFilter,
-        current.isEmpty() ? std::string() : pathBytes(QFileInfo(current).absolutePath()));
+        current.isEmpty() ? std::string() : encodedFileName(QFileInfo(current).absolutePath()));
     if (!chosen.empty()) m_fobgimg->setText(QFile::decodeName(chosen.front().c_str()));
 }
 

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDrag>
 #include <QDropEvent>
-#include <QFile>
 #include <QMimeData>
 #include <QPixmap>
 #include <QUrl>
@@ -13,6 +12,7 @@
 #include "ui/Icons.h"
 #include "ui/PageHost.h"
 #include "ui/PicturesPanel.h"
+#include "ui/Widgets.h"
 
 namespace velluma {
 namespace {
@@ -20,14 +20,6 @@ namespace {
 const char* const kRowMime = "application/x-velluma-picture-row";
 
 }  // namespace
-
-QString decodedFileName(const std::string& bytes) {
-    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
-
-std::string encodedFileName(const QString& name) {
-    return QFile::encodeName(name).toStdString();
-}
 
 // --- The rows --------------------------------------------------------------------------
 

@@ -17,10 +17,6 @@ class MessageBoxes;
 class PageHost;
 class PicturesPanel;
 
-/// A file name as the file system holds it (bytes), shown as text; and back.
-QString decodedFileName(const std::string& bytes);
-std::string encodedFileName(const QString& name);
-
 /// The rows of lvILFiles, all replaced in one reset so that a long list fills at once.
 class PictureRowsModel final : public QAbstractTableModel {
 public:

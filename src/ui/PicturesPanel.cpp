@@ -9,7 +9,6 @@
 #include <QBuffer>
 #include <QDrag>
 #include <QDropEvent>
-#include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>

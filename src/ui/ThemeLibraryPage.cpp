@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -47,10 +46,6 @@ constexpr int kDesignWidths[3] = {150, 100, 253};
 constexpr int kAscendingImage = 6;
 constexpr int kDescendingImage = 7;
 constexpr int kNeutralImage = 8;
-
-QString shownPath(const std::string& path) {
-    return QFile::decodeName(path.c_str());
-}
 
 bool exists(const std::string& path) {
     struct stat st {};
@@ -259,7 +254,7 @@ QString ThemeLibraryPage::statusText() const {
     return m_host.text("STATUS_BAR", "msg0") + QStringLiteral(": ") +
            QString::number(m_rows->rowCount()) + QStringLiteral("   ") +
            m_host.text("STATUS_BAR", "msg1") + QStringLiteral(": ../advThemes/") +
-           shownPath(fileNamePart(m_host.settings().cadvTheme));
+           decodedFileName(fileNamePart(m_host.settings().cadvTheme));
 }
 
 void ThemeLibraryPage::setDialogFilter() {
@@ -332,7 +327,7 @@ void ThemeLibraryPage::padvbApplayClick() {
     Settings& s = m_host.settings();
     s.cadvTheme = m_rows->row(first).path;
     m_host.showStatusMessage(m_host.text("STATUS_BAR", "msg3") + QStringLiteral(": ../advThemes/") +
-                             shownPath(fileNamePart(s.cadvTheme)));
+                             decodedFileName(fileNamePart(s.cadvTheme)));
     // The message goes when the theme is on, or when showing it failed.
     struct ClearHint {
         PageHost& host;
@@ -531,7 +526,7 @@ void ThemeLibraryPage::HandleThemeDrop(const std::vector<std::string>& names) {
                 search.Start(m_host, this,
                              [this](const std::string& path, int) { searchFolder(path); });
                 m_host.showStatusText(m_host.text("STATUS_BAR", "msg2") + QStringLiteral(": ") +
-                                      shownPath(name) + QStringLiteral("/*.tvp"));
+                                      decodedFileName(name) + QStringLiteral("/*.tvp"));
             } else {
                 AddThemePackage(m_host.themes(), *m_rows, s.cadvTheme, name);
             }
@@ -573,8 +568,7 @@ bool ThemeLibraryPage::dropEvent(QEvent* event) {
             auto* drop = static_cast<QDropEvent*>(event);
             std::vector<std::string> names;
             for (const QUrl& url : drop->mimeData()->urls())
-                if (url.isLocalFile())
-                    names.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+                if (url.isLocalFile()) names.push_back(encodedFileName(url.toLocalFile()));
             drop->setDropAction(Qt::CopyAction);
             drop->accept();
             m_host.guard([&] { HandleThemeDrop(names); });

@@ -1,6 +1,5 @@
 #include "ui/ThemeRows.h"
 
-#include <QFile>
 #include <QItemSelectionModel>
 #include <QTreeWidget>
 #include <algorithm>
@@ -8,17 +7,13 @@
 
 #include "themes/ThemeDates.h"
 #include "ui/Icons.h"
+#include "ui/Widgets.h"
 
 namespace velluma {
 namespace {
 
 QString shown(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-// File names are bytes on Linux: show them as the file system spells them.
-QString shownPath(const std::string& path) {
-    return QFile::decodeName(path.c_str());
 }
 
 int sign(int value) {
@@ -38,7 +33,7 @@ void ThemeItem::setRow(const ThemeRow& row) {
     m_row = row;
     setText(0, shown(row.caption));
     setText(1, shown(row.date));
-    setText(2, shownPath(row.path));
+    setText(2, decodedFileName(row.path));
     setIcon(0, m_owner.image(row.imageIndex));
 }
 

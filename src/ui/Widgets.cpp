@@ -1,10 +1,19 @@
 #include "ui/Widgets.h"
 
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTreeWidget>
 
 namespace velluma {
+
+QString decodedFileName(const std::string& bytes) {
+    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+std::string encodedFileName(const QString& name) {
+    return QFile::encodeName(name).toStdString();
+}
 
 QLabel* makeArticleLabel(QWidget* parent, const char* name) {
     auto* label = new QLabel(parent);

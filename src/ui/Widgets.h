@@ -1,12 +1,17 @@
 #pragma once
 
 #include <QString>
+#include <string>
 
 class QLabel;
 class QTreeWidget;
 class QWidget;
 
 namespace velluma {
+
+/// A file name as the file system holds it (bytes), shown as text; and back.
+QString decodedFileName(const std::string& bytes);
+std::string encodedFileName(const QString& name);
 
 /// A page title (":: text::") on the program's gradient.
 QLabel* makeArticleLabel(QWidget* parent, const char* name);
