@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <iterator>
 #include <optional>
@@ -36,50 +35,40 @@ struct Setting {
     Stored type;
     std::variant<std::int32_t, const char*> fallback;  // the default
     Member member;
-    int readRank;
 };
 
-// Every setting, in the order WriteSettings writes them; the last column is its place in
-// ReadSettings' order. ilgrDispl 100222 is 2, 2, 2, 0, 0, 1 for the groups 0 to 5.
+// Every setting, in the order WriteSettings writes them. ilgrDispl 100222 is 2, 2, 2, 0, 0, 1
+// for the groups 0 to 5.
 // clang-format off
 constexpr Setting kSettings[] = {
-//   value name          type                   default member                       read
+//   value name          type                   default member
     {"LanguageFileName", Stored::TextInInstallFolder, "/Languages/english.lng",
-                                                        &TOptions::LanguageFileName, 1},
-    {"cadvTheme",        Stored::Text,          "",     &Settings::cadvTheme,        2},
-    {"cIList",           Stored::Text,          "",     &Settings::cIList,           7},
-    {"cImg",             Stored::Text,          "",     &Settings::cImg,             8},
-    {"lvadvSortType",    Stored::Int32,         0,      &TOptions::lvadvSortType,    3},
-    {"ActivePage",       Stored::Int32,         0,      &TOptions::ActivePage,       4},
-    {"lvIListsSortType", Stored::Int32,         0,      &TOptions::lvIListsSortType, 6},
-    {"Enabled",          Stored::Boolean,       1,      &TOptions::Enabled,          9},
-    {"state",            Stored::UInt8,         0,      &TOptions::state,            5},
-    {"ShowAboutWindow",  Stored::Boolean,       1,      &TOptions::ShowAboutWindow,  10},
-    {"firstrun",         Stored::Presence,      1,      &TOptions::FirstRun,         23},
-    {"RunAtStartup",     Stored::Boolean,       1,      &TOptions::RunAtStartup,     11},
-    {"advChType",        Stored::UInt8,         2,      &TOptions::advChType,        12},
-    {"advRandOrOrder",   Stored::UInt8,         1,      &TOptions::advRandOrOrder,   13},
-    {"AdvSec",           Stored::UInt8,         0,      &TOptions::AdvSec,           14},
-    {"advMin",           Stored::Int32,         1,      &TOptions::advMin,           15},
-    {"ilChType",         Stored::UInt8,         2,      &TOptions::ilChType,         16},
-    {"ilRandOrOrder",    Stored::UInt8,         1,      &TOptions::ilRandOrOrder,    17},
-    {"ilSec",            Stored::UInt8,         0,      &TOptions::ilSec,            18},
-    {"ilMin",            Stored::Int32,         1,      &TOptions::ilMin,            19},
-    {"ilShowType",       Stored::UInt8,         0,      &TOptions::ilShowType,       20},
-    {"LastPos",          Stored::UInt8,         0,      &TOptions::LastPos,          22},
-    {"ilDisplType",      Stored::UInt8,         0,      &TOptions::ilDisplType,      21},
-    {"ilgrDispl",        Stored::PackedGroups,  100222, &TOptions::GroupDisplay,     24},
+                                                        &TOptions::LanguageFileName},
+    {"cadvTheme",        Stored::Text,          "",     &Settings::cadvTheme},
+    {"cIList",           Stored::Text,          "",     &Settings::cIList},
+    {"cImg",             Stored::Text,          "",     &Settings::cImg},
+    {"lvadvSortType",    Stored::Int32,         0,      &TOptions::lvadvSortType},
+    {"ActivePage",       Stored::Int32,         0,      &TOptions::ActivePage},
+    {"lvIListsSortType", Stored::Int32,         0,      &TOptions::lvIListsSortType},
+    {"Enabled",          Stored::Boolean,       1,      &TOptions::Enabled},
+    {"state",            Stored::UInt8,         0,      &TOptions::state},
+    {"ShowAboutWindow",  Stored::Boolean,       1,      &TOptions::ShowAboutWindow},
+    {"firstrun",         Stored::Presence,      1,      &TOptions::FirstRun},
+    {"RunAtStartup",     Stored::Boolean,       1,      &TOptions::RunAtStartup},
+    {"advChType",        Stored::UInt8,         2,      &TOptions::advChType},
+    {"advRandOrOrder",   Stored::UInt8,         1,      &TOptions::advRandOrOrder},
+    {"AdvSec",           Stored::UInt8,         0,      &TOptions::AdvSec},
+    {"advMin",           Stored::Int32,         1,      &TOptions::advMin},
+    {"ilChType",         Stored::UInt8,         2,      &TOptions::ilChType},
+    {"ilRandOrOrder",    Stored::UInt8,         1,      &TOptions::ilRandOrOrder},
+    {"ilSec",            Stored::UInt8,         0,      &TOptions::ilSec},
+    {"ilMin",            Stored::Int32,         1,      &TOptions::ilMin},
+    {"ilShowType",       Stored::UInt8,         0,      &TOptions::ilShowType},
+    {"LastPos",          Stored::UInt8,         0,      &TOptions::LastPos},
+    {"ilDisplType",      Stored::UInt8,         0,      &TOptions::ilDisplType},
+    {"ilgrDispl",        Stored::PackedGroups,  100222, &TOptions::GroupDisplay},
 };
 // clang-format on
-
-// The settings in the order ReadSettings reads them.
-std::array<const Setting*, std::size(kSettings)> inReadingOrder() {
-    std::array<const Setting*, std::size(kSettings)> order{};
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = &kSettings[i];
-    std::sort(order.begin(), order.end(),
-              [](const Setting* a, const Setting* b) { return a->readRank < b->readRank; });
-    return order;
-}
 
 std::int32_t numberDefault(const Setting& setting) {
     return std::get<std::int32_t>(setting.fallback);
@@ -255,7 +244,7 @@ Settings ReadSettings(Registry& registry, const std::string& programFolder,
             textOf(s, setting) = installFolder + std::get<const char*>(setting.fallback);
     // Reading has no effect on the registry, so the first-run lists (which follow the
     // first-run mark) come after all of them.
-    for (const Setting* setting : inReadingOrder()) read(registry, *setting, s);
+    for (const Setting& setting : kSettings) read(registry, setting, s);
     if (s.options.FirstRun) {
         writeFirstRunList(programFolder + "/imgLists/corvalix.lst",
                           CorvalixListText(programFolder));
