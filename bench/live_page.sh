@@ -12,6 +12,7 @@
 # Build the folder with a release build first (scripts/run lays out dist/Velluma).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+source "$top/bench/lib/process_tree.sh"
 dist=${1:-$top/dist/Velluma}
 package=${2:-}
 minutes=${3:-10}
@@ -39,7 +40,7 @@ sleep 1
 work="$scratch/work"
 mkdir -p "$work"
 (cd "$work" && unzip -q "$dist/advThemes/$package")
-start=$(grep -m1 -i '^startup=' "$work/theme.cfg" | tr -d '\r' | sed 's/^startup=\\//; s/\\/\//g')
+start=$(start_page <"$work/theme.cfg")
 echo "package: $package, start page: $start"
 
 # The page program, fed through a pipe as the tray program feeds it.
@@ -50,11 +51,6 @@ exec 3>"$scratch/in"
 printf 'show %s\t%s\n' "$work" "$start" >&3
 
 # Resident memory of the page program and all its descendants, in KiB.
-tree_pids() {
-    local p=$1
-    echo "$p"
-    for c in $(pgrep -P "$p"); do tree_pids "$c"; done
-}
 tree_rss() { for p in $(tree_pids "$page"); do awk '/^VmRSS/ {print $2}' "/proc/$p/status" 2>/dev/null; done | awk '{s += $1} END {print s + 0}'; }
 # The same with each shared-memory file counted once, in KiB.
 tree_once() {
@@ -63,7 +59,6 @@ tree_once() {
         /^Rss:/ { total += $2; if (shared) { sum[name] += $2; if ($2 > most[name]) most[name] = $2 } }
         END { for (n in sum) twice += sum[n] - most[n]; print total - twice }'
 }
-tree_ticks() { for p in $(tree_pids "$page"); do awk '{print $14 + $15}' "/proc/$p/stat" 2>/dev/null; done | awk '{s += $1} END {print s + 0}'; }
 
 for _ in $(seq 1 60); do grep -q '^shown' "$scratch/out" && break; sleep 0.5; done
 grep -q '^shown' "$scratch/out" || { echo "the page was not shown"; cat "$scratch/out" "$scratch/err"; exit 1; }
@@ -96,8 +91,8 @@ for _ in $(seq 1 20); do grep -q '^paused' "$scratch/out" && break; sleep 0.5; d
 grep -q '^paused' "$scratch/out" && echo "paused" || echo "NOT paused"
 sleep 5
 ticks=$(getconf CLK_TCK)
-before=$(tree_ticks)
+before=$(tree_ticks "$page")
 sleep 60
-after=$(tree_ticks)
+after=$(tree_ticks "$page")
 awk -v d=$((after - before)) -v t="$ticks" 'BEGIN {
     printf "PAUSED cpu %.3f %% of one core over 60 s (goal < 0.5)\n", 100 * d / t / 60 }'

@@ -16,6 +16,7 @@
 # The virtual screen is 1920x1080 unless VELLUMA_BENCH_SCREEN says otherwise.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+source "$top/bench/lib/process_tree.sh"
 dist=$(cd "${1:-$top/dist/Velluma}" && pwd)
 switches=${2:-200}
 every=${3:-3}
@@ -38,20 +39,12 @@ names=()
 starts=()
 for package in "${packages[@]}"; do
     names+=("$(basename "$package" .tvp)")
-    starts+=("$(unzip -p "$package" theme.cfg | grep -m1 -i '^startup=' | tr -d '\r' |
-        sed 's/^startup=\\//; s/\\/\//g')")
+    starts+=("$(unzip -p "$package" theme.cfg | start_page)")
 done
 count=${#packages[@]}
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 answers() { grep -cE '^(shown|error)' "$scratch/out" || true; }
-memory() {  # "PSS anonymous RSS" in KiB, of the page program and anything it started
-    local p
-    for p in "$page" $(pgrep -P "$page" || true); do
-        awk '/^Pss:/ {p = $2} /^Rss:/ {r = $2} /^Anonymous:/ {a = $2}
-             END {print p + 0, a + 0, r + 0}' "/proc/$p/smaps_rollup" 2>/dev/null
-    done | awk '{p += $1; u += $2; r += $3} END {print p + 0, u + 0, r + 0}'
-}
 
 mkdir -p "$scratch/work"
 mkfifo "$scratch/in"
@@ -81,7 +74,7 @@ for i in $(seq 0 $((switches - 1))); do
     tail -1 "$scratch/out" | grep -q '^shown' || echo "switch $i: $(tail -1 "$scratch/out")"
     rm -rf "$scratch/work/$((i - 2))"
     while :; do  # at least once, also after a switch slower than the period
-        read -r pss anon rss < <(memory)
+        read -r pss rss anon < <(tree_memory "$page")
         samples=$((samples + 1)) pss_sum=$((pss_sum + pss)) anon_sum=$((anon_sum + anon))
         rss_sum=$((rss_sum + rss))
         (($(now_ms) - asked < every * 1000 - 500)) || break

@@ -13,6 +13,7 @@
 # each page in each engine.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+source "$top/bench/lib/process_tree.sh"
 dist=${1:-$top/dist/Velluma}
 shift || true
 packages=("$@")
@@ -40,11 +41,6 @@ cleanup() {
 trap cleanup EXIT
 sleep 1
 
-tree_pids() {
-    local p=$1
-    echo "$p"
-    for c in $(pgrep -P "$p"); do tree_pids "$c"; done
-}
 kill_tree() {
     local pids
     pids=$(tree_pids "$1")
@@ -52,16 +48,6 @@ kill_tree() {
     sleep 1
     kill -KILL $pids 2>/dev/null || true
     wait "$1" 2>/dev/null || true
-}
-tree_ticks() {
-    for p in $(tree_pids "$1"); do awk '{print $14 + $15}' "/proc/$p/stat" 2>/dev/null; done |
-        awk '{s += $1} END {print s + 0}'
-}
-tree_memory() {  # "PSS RSS" in KiB
-    for p in $(tree_pids "$1"); do
-        awk '/^Pss:/ {p = $2} /^Rss:/ {r = $2} END {print p + 0, r + 0}' \
-            "/proc/$p/smaps_rollup" 2>/dev/null
-    done | awk '{p += $1; r += $2} END {print p + 0, r + 0}'
 }
 
 # Counts the page's animation callbacks in its own loop and says the rate every 5 s.
@@ -201,8 +187,7 @@ for package in "${packages[@]}"; do
     rm -rf "$scratch/theme"
     mkdir -p "$scratch/theme"
     (cd "$scratch/theme" && unzip -q "$dist/advThemes/$package")
-    start=$(grep -m1 -i '^startup=' "$scratch/theme/theme.cfg" | tr -d '\r' |
-        sed 's/^startup=\\//; s/\\/\//g')
+    start=$(start_page <"$scratch/theme/theme.cfg")
     flash=
     grep -qiE 'shockwave|\.swf' "$scratch/theme/$start" && flash=1
     for engine in $engines; do

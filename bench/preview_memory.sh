@@ -13,6 +13,7 @@
 # VELLUMA_BENCH_SECONDS (20) is how long each plays before it is measured.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+source "$top/bench/lib/process_tree.sh"
 dist=${1:-$top/dist/Velluma}
 package=${2:-Petal Orbit.tvp}
 shift 2 || shift $# || true
@@ -42,27 +43,20 @@ sleep 1
 work=$scratch/work
 mkdir -p "$work"
 (cd "$work" && unzip -q "$dist/advThemes/$package")
-start=$(grep -m1 -i '^startup=' "$work/theme.cfg" | tr -d '\r' | sed 's/^startup=\\//; s/\\/\//g')
+start=$(start_page <"$work/theme.cfg")
 movie=$(cd "$work" && ls *.swf | head -1)
 [[ -n $movie ]] || { echo "$package has no movie"; exit 1; }
 
-tree_pids() {
-    local p=$1
-    echo "$p"
-    for c in $(pgrep -P "$p"); do tree_pids "$c"; done
-}
 # One line per process ("pid PSS RSS" in KiB), then the sums.
 report() {
-    local label=$1 p pss rss
+    local label=$1 p pss rss anon
     local total_pss=0 total_rss=0
-    for p in $(tree_pids "$page"); do
-        read -r pss rss < <(awk '/^Pss:/ {p = $2} /^Rss:/ {r = $2} END {print p + 0, r + 0}' \
-            "/proc/$p/smaps_rollup" 2>/dev/null || echo "0 0")
+    while read -r p pss rss anon; do
         awk -v p="$p" -v n="$(tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null | cut -c1-40)" \
             -v s="$pss" -v r="$rss" 'BEGIN {printf "    %-7s %-40s %8.1f %8.1f\n", p, n, s / 1024, r / 1024}'
         total_pss=$((total_pss + pss))
         total_rss=$((total_rss + rss))
-    done
+    done < <(process_memory "$page")
     awk -v l="$label" -v s="$total_pss" -v r="$total_rss" \
         'BEGIN {printf "%-28s PSS %7.1f MiB   RSS %7.1f MiB\n", l, s / 1024, r / 1024}'
 }
