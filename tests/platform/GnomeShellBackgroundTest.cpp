@@ -295,11 +295,15 @@ TEST(GnomeShellBackground, SetsTheExtensionUpOnlyWithTheUsersConsent) {
         EXPECT_EQ(std::count(enabled.begin(), enabled.end(), other), 0);
         EXPECT_EQ(enabled.front(), "someone-else@example.org");  // the user's own stay
         EXPECT_EQ(f.refusalKept(), c.refusalKept);
-        if (c.result == Setup::Later) EXPECT_NE(note.find("log out"), std::string::npos) << note;
-        if (c.shellState == 2 && c.answer == MessageAnswer::Yes)  // the Shell enabled it itself
+        if (c.result == Setup::Later) {
+            EXPECT_NE(note.find("log out"), std::string::npos) << note;
+        }
+        if (c.shellState == 2 && c.answer == MessageAnswer::Yes) {  // the Shell enabled it itself
             EXPECT_EQ(f.shell.state.enableCalls, QStringList{QString::fromLatin1(ours)});
-        if (std::string(c.name).starts_with("a Shell none"))
+        }
+        if (std::string(c.name).starts_with("a Shell none")) {
             EXPECT_NE(note.find("GNOME Shell 42.9"), std::string::npos) << note;
+        }
     }
 }
 
