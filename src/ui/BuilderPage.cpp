@@ -207,9 +207,8 @@ void BuilderPage::build() {
     auto* frameLayout = new QVBoxLayout(m_panel7);
     frameLayout->setContentsMargins(0, 0, 0, 0);  // the frame's line keeps it off the border
     m_flash = new MoviePreview(m_panel7);
-    m_flash->setPageProgram(
-        QFile::decodeName(QByteArray::fromStdString(m_host.settings().InstallFolder)) +
-        QStringLiteral("/velluma-page"));
+    m_flash->setPageProgram(decodedFileName(m_host.settings().InstallFolder) +
+                            QStringLiteral("/velluma-page"));
     frameLayout->addWidget(m_flash);
     m_panel6->installEventFilter(this);
     m_panel7->installEventFilter(this);
@@ -519,7 +518,7 @@ void BuilderPage::browseMovie() {
     const auto chosen = dialogs->getOpenFileNames(
         m_lbffile->text().toStdString(), filter.toStdString(),
         current.isEmpty() ? std::string() : encodedFileName(QFileInfo(current).absolutePath()));
-    if (!chosen.empty()) m_foeffile->setText(QFile::decodeName(chosen.front().c_str()));
+    if (!chosen.empty()) m_foeffile->setText(decodedFileName(chosen.front()));
 }
 
 void BuilderPage::browsePicture() {
@@ -529,7 +528,7 @@ void BuilderPage::browsePicture() {
     const auto chosen = dialogs->getOpenFileNames(
         m_lbbgimg->text().toStdString(), kPictureFilter,
         current.isEmpty() ? std::string() : encodedFileName(QFileInfo(current).absolutePath()));
-    if (!chosen.empty()) m_fobgimg->setText(QFile::decodeName(chosen.front().c_str()));
+    if (!chosen.empty()) m_fobgimg->setText(decodedFileName(chosen.front()));
 }
 
 void BuilderPage::chooseColour() {

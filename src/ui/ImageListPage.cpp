@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
-#include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -79,9 +78,9 @@ void showRow(QTreeWidgetItem& item, const ListRow& row) {
     item.setData(0, kCaptionRole, bytes(row.caption));
     item.setData(0, kCountRole, bytes(row.count));
     item.setData(0, kPathRole, bytes(row.path));
-    item.setText(0, QFile::decodeName(row.caption.c_str()));
+    item.setText(0, decodedFileName(row.caption));
     item.setText(1, QString::fromStdString(row.count));
-    item.setText(2, QFile::decodeName(row.path.c_str()));
+    item.setText(2, decodedFileName(row.path));
 }
 
 // One row of lvILists; it orders itself by the view's sort column (lvIListsCompare).
@@ -360,7 +359,7 @@ QString ImageListPage::statusText() const {
     return m_host.text("STATUS_BAR", "msg4") + QStringLiteral(": ") +
            QString::number(m_lvILists->topLevelItemCount()) + QStringLiteral("   ") +
            m_host.text("STATUS_BAR", "msg5") + QStringLiteral(": ../imgLists/") +
-           QFile::decodeName(fileNamePart(m_host.settings().cIList).c_str());
+           decodedFileName(fileNamePart(m_host.settings().cIList));
 }
 
 void ImageListPage::updateRemoveButton() {
@@ -414,7 +413,7 @@ void ImageListPage::lvIListsSelectItem(int row, bool selected) {
         logsystem::Log("begin update");
         fillPictures(row, true);
         if (m_rows->selectedRows().size() == 1)
-            setListTitle(QFile::decodeName(m_rows->row(row).caption.c_str()));
+            setListTitle(decodedFileName(m_rows->row(row).caption));
     } else {
         fillPictures(-1, true);
     }
@@ -506,11 +505,9 @@ void ImageListPage::lvIListsEdited(int row, const QString& caption) {
     // An empty name would make a hidden file without a name: keep the old one, as a
     // cancelled edit does.
     if (caption.trimmed().isEmpty()) return;
-    const std::string name =
-        RenameList(m_context, *m_rows, row, QFile::encodeName(caption).toStdString());
+    const std::string name = RenameList(m_context, *m_rows, row, encodedFileName(caption));
     const std::vector<int> selected = m_rows->selectedRows();
-    if (selected.size() == 1 && selected.front() == row)
-        setListTitle(QFile::decodeName(name.c_str()));
+    if (selected.size() == 1 && selected.front() == row) setListTitle(decodedFileName(name));
 }
 
 void ImageListPage::pilbAddClick() {
@@ -634,9 +631,9 @@ void ImageListPage::HandleListDrop(const std::vector<std::string>& names) {
                     search.Start(m_host, this, [this](const std::string& path, int) {
                         AddListsFromFolder(m_context, *m_rows, path);
                     });
-                    m_host.showStatusMessage(
-                        m_host.text("STATUS_BAR", "msg2") + QStringLiteral(": ") +
-                        QFile::decodeName(name.c_str()) + QStringLiteral("/*.lst"));
+                    m_host.showStatusMessage(m_host.text("STATUS_BAR", "msg2") +
+                                             QStringLiteral(": ") + decodedFileName(name) +
+                                             QStringLiteral("/*.lst"));
                     break;
                 }
                 case ListDrop::ListFile:
@@ -694,8 +691,7 @@ bool ImageListPage::eventFilter(QObject* watched, QEvent* event) {
                 if (event->type() != QEvent::Drop) return true;
                 std::vector<std::string> names;
                 for (const QUrl& url : urls)
-                    if (url.isLocalFile())
-                        names.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+                    if (url.isLocalFile()) names.push_back(encodedFileName(url.toLocalFile()));
                 m_host.guard([&] { HandleListDrop(names); });
                 return true;
             }

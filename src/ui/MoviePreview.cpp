@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "protocol/PageProtocol.h"
+#include "ui/Widgets.h"
 
 namespace velluma {
 
@@ -111,7 +112,7 @@ void MoviePreview::setMovie(const QString& path) {
     m_problem.clear();
     if (!path.isEmpty()) {
         try {
-            m_header = ReadSwfHeader(QFile::encodeName(path).toStdString());
+            m_header = ReadSwfHeader(encodedFileName(path));
         } catch (const std::exception& e) {
             m_problem = QString::fromStdString(e.what());
         }

@@ -1,6 +1,5 @@
 #include "ui/ReportPage.h"
 
-#include <QFile>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QStyle>
@@ -15,6 +14,7 @@
 #include "themes/ThemeFiles.h"
 #include "themes/ZipArchive.h"
 #include "ui/PageHost.h"
+#include "ui/Widgets.h"
 
 namespace velluma {
 namespace {
@@ -76,8 +76,7 @@ QString ReportPage::reportText(const std::string& descriptor,
         QString::fromStdString(ini.readString("Author", "ThemeAuthor", "Unknown")),
         styleText,
         QString::fromStdString(ini.readString("Description", "Description", "None")),
-        QStringLiteral("../advThemes/") +
-            QFile::decodeName(std::string(FileNameOf(packagePath)).c_str()),
+        QStringLiteral("../advThemes/") + decodedFileName(std::string(FileNameOf(packagePath))),
     };
     QString report;
     for (int i = 0; i < 5; ++i) {

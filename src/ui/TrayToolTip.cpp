@@ -1,8 +1,8 @@
 #include "ui/TrayToolTip.h"
 
-#include <QFile>
 
 #include "core/ProgramFolder.h"
+#include "ui/Widgets.h"
 
 namespace velluma {
 
@@ -10,8 +10,7 @@ QString trayToolTip(std::uint8_t state, const QString& modeText, const std::stri
                     const std::string& cImg) {
     QString tip = QStringLiteral("Velluma");
     if (!modeText.isEmpty()) tip += QLatin1Char('\n') + modeText;
-    QString current =
-        QFile::decodeName(QByteArray::fromStdString(fileNamePart(state == 0 ? cadvTheme : cImg)));
+    QString current = decodedFileName(fileNamePart(state == 0 ? cadvTheme : cImg));
     if (state == 0 && current.size() > 4 &&
         current.endsWith(QStringLiteral(".tvp"), Qt::CaseInsensitive))
         current.chop(4);
