@@ -61,6 +61,24 @@ const char kScript[] = R"(
             return true;
         });
     }
+    // A paused animation no longer holds its element on a layer of its own: each step would
+    // then repaint whatever lies under the element, often a screen of it. Asking for the layer
+    // in the page's own terms keeps a step as cheap as the compositor's frame was.
+    var LAYERED = ["transform", "opacity", "filter", "translate", "rotate", "scale"];
+    function keepLayer(effect) {
+        var target = effect.target;
+        if (!target || !target.style || effect.pseudoElement || !effect.getKeyframes) return;
+        var animated = {};
+        effect.getKeyframes().forEach(function (keyframe) {
+            for (var name in keyframe) animated[name] = true;
+        });
+        var asked = getComputedStyle(target).willChange;
+        var names = asked === "auto" ? [] : asked.split(/\s*,\s*/);
+        var more = LAYERED.filter(function (name) {
+            return animated[name] && names.indexOf(name) < 0;
+        });
+        if (more.length) target.style.willChange = names.concat(more).join(", ");
+    }
     function adopt() {
         var all = document.getAnimations ? document.getAnimations() : [];
         for (var i = 0; i < all.length; ++i) {
@@ -69,6 +87,7 @@ const char kScript[] = R"(
                 !animation.effect || animation.effect.getComputedTiming().endTime !== Infinity)
                 continue;
             held.set(animation, {start: animation.startTime, rate: animation.playbackRate});
+            keepLayer(animation.effect);
             animation.pause();
             stepped.push(animation);
         }

@@ -29,19 +29,29 @@ cleanup() {
 trap cleanup EXIT
 
 # The page: a square that changes colour on every animation callback, and the number of
-# callbacks a second, said on the console every two seconds.
+# callbacks a second, said on the console every two seconds; over it a bar turned by an endless
+# CSS animation (which the budget steps), its state said with the rate.
 mkdir -p "$scratch/site"
 cat >"$scratch/site/index.htm" <<'EOF'
 <!DOCTYPE html>
-<html><body style="margin:0;background:#000">
+<html><head><style>
+#bar { position: fixed; left: 40px; top: 40px; width: 200px; height: 20px; background: #fff;
+       will-change: scroll-position; animation: turn 3s linear infinite; }
+@keyframes turn { from { transform: rotate(0deg); } to { transform: rotate(360deg); } }
+</style></head>
+<body style="margin:0;background:#000">
 <div id="box" style="position:fixed;left:0;top:0;width:100%;height:100%"></div>
+<div id="bar"></div>
 <script>
-var box = document.getElementById("box"), n = 0, t0 = 0;
+var box = document.getElementById("box"), bar = document.getElementById("bar"), n = 0, t0 = 0;
 function frame(now) {
     if (!t0) t0 = now;
     ++n;
     box.style.background = "hsl(" + Math.round(now / 5) % 360 + ",80%,50%)";
     if (now - t0 >= 2000) {
+        var style = getComputedStyle(bar);
+        console.log("bar " + bar.getAnimations()[0].playState + "|" + style.willChange + "|" +
+                    style.transform);
         console.log("rate " + (n * 1000 / (now - t0)).toFixed(1));
         n = 0;
         t0 = now;
@@ -141,6 +151,13 @@ from=$(lines_of "$log")
 sleep 9
 check "on mains power the page animates at most 30 times a second ($(rates_since "$log" "$from" | xargs))" \
     rates_within 31 "$log" "$from"
+
+# Stepped, the bar keeps a layer of its own (with what the page asked for), and still turns.
+bar_states() { grep -o 'bar paused|.*' "$log" | sed 's/ *$//'; }
+check "an endless CSS animation is stepped and keeps its layer ($(bar_states | tail -1))" \
+    bash -c "grep -q 'bar paused|scroll-position, transform|matrix' '$log'"
+check "a stepped CSS animation still moves" \
+    test "$(bar_states | tail -3 | sort -u | wc -l)" -ge 2
 
 set_on_battery true
 check "the budget drops on battery" wait_for 10 grep -q 'at most 10 frames a second (on battery)' "$log"
