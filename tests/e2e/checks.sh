@@ -7,6 +7,11 @@
 #   need <tool...>                       stops the script when a tool is missing
 #   fresh_copy <installed folder>        copies the program to $app in a new $scratch, with no
 #                                        settings of its own, and gives it a home of its own
+#   set_option <name> <dword in hex>     edit a setting that the last run wrote
+#   set_text <name> <text>
+#   theme_rotation <package> <minutes> <seconds>
+#                                        theme mode, on, themes in order from <package> (a file
+#                                        in $app/advThemes), every <minutes>:<seconds> (in hex)
 failures=0
 check() {
     local what=$1
@@ -57,4 +62,20 @@ fresh_copy() {
     rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
     export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
     mkdir -p "$HOME"
+}
+set_option() {
+    sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$app/registry/HKEY_LOCAL_MACHINE.reg"
+}
+set_text() {
+    sed -i "s|^\"$1\"=\".*\"|\"$1\"=\"$2\"|" "$app/registry/HKEY_LOCAL_MACHINE.reg"
+}
+theme_rotation() {
+    set_option state 00000000
+    set_option Enabled 00000001
+    set_option advChType 00000002
+    set_option advRandOrOrder 00000000
+    set_option advMin "$2"
+    set_option AdvSec "$3"
+    set_option ShowAboutWindow 00000000
+    set_text cadvTheme "$app/advThemes/$1"
 }

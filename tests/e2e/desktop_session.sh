@@ -27,9 +27,6 @@ sleep 1
 main_window_visible() { xdotool search --onlyvisible --name '^Velluma$' >/dev/null 2>&1; }
 main_window_hidden() { ! main_window_visible; }
 copies() { pgrep -c -f "^$app/velluma( |$)" || true; }
-set_option() {  # set_option <name> <dword>: edits the settings of the last run
-    sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$app/registry/HKEY_LOCAL_MACHINE.reg"
-}
 
 # First run: splash, then the main window.
 start 6

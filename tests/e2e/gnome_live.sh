@@ -139,16 +139,7 @@ check "are alike" alike plain-a plain-b
 # A first run writes the settings (off screen: it only has to write them); then theme mode.
 QT_QPA_PLATFORM=offscreen start 5
 finish
-hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
-set_dword() { sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"; }
-set_dword state 00000000
-set_dword Enabled 00000001
-set_dword advChType 00000002
-set_dword advRandOrOrder 00000000
-set_dword advMin 0000000a
-set_dword AdvSec 00000000
-set_dword ShowAboutWindow 00000000
-sed -i "s|^\"cadvTheme\"=\".*\"|\"cadvTheme\"=\"$app/advThemes/$canvas\"|" "$hklm"
+theme_rotation "$canvas" 0000000a 00000000
 
 start 0
 check "the page program starts" wait_for 30 page_pid

@@ -61,16 +61,7 @@ user=$(gsettings list-recursively org.gnome.desktop.background)
 # mode, on, rotating every 20 seconds.
 QT_QPA_PLATFORM=offscreen start 5
 finish
-hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
-set_dword() { sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"; }
-set_dword state 00000000
-set_dword Enabled 00000001
-set_dword advChType 00000002
-set_dword advRandOrOrder 00000000
-set_dword advMin 00000000
-set_dword AdvSec 00000014
-set_dword ShowAboutWindow 00000000
-sed -i "s|^\"cadvTheme\"=\".*\"|\"cadvTheme\"=\"$app/advThemes/$first\"|" "$hklm"
+theme_rotation "$first" 00000000 00000014
 printf '\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Corvalix\\Velluma\\GnomeShell]\r\n"ExtensionRefused"=dword:00000001\r\n' \
     >>"$app/registry/HKEY_CURRENT_USER.reg"
 check "the first run left the user's background alone" \

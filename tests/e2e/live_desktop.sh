@@ -77,15 +77,7 @@ sleep 4
 kill -TERM "$pid"
 wait "$pid"
 hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
-set_dword() { sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"; }
-set_dword state 00000000
-set_dword Enabled 00000001
-set_dword advChType 00000002
-set_dword advRandOrOrder 00000000
-set_dword advMin 00000000
-set_dword AdvSec 00000014
-set_dword ShowAboutWindow 00000000
-sed -i "s|^\"cadvTheme\"=\".*\"|\"cadvTheme\"=\"$app/advThemes/$canvas\"|" "$hklm"
+theme_rotation "$canvas" 00000000 00000014
 
 "$app/velluma" >>"$scratch/out.log" 2>&1 &
 pid=$!

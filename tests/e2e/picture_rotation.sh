@@ -3,6 +3,7 @@
 # changes at least three times in twenty seconds, and the session end puts the recorded
 # background back.
 set -uo pipefail
+source "$(dirname "$0")/checks.sh"
 
 # The "Wallpaper" value of HKCU "Control Panel\Desktop".
 desktop_wallpaper() {
@@ -11,14 +12,8 @@ desktop_wallpaper() {
 }
 
 dist=${1:?usage: picture_rotation.sh <installed program folder>}
-scratch=$(mktemp -d /tmp/velluma-e2e-XXXXXX)
+fresh_copy "$dist"
 trap 'pkill -KILL -f "$scratch/Velluma/velluma" 2>/dev/null; rm -rf "$scratch"' EXIT
-app="$scratch/Velluma"
-cp -a "$dist" "$app"
-rm -f "$app"/registry/HKEY_LOCAL_MACHINE.reg "$app"/registry/HKEY_CURRENT_USER.reg
-export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
-mkdir -p "$HOME"
-hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
 hkcu="$app/registry/HKEY_CURRENT_USER.reg"
 
 # A first run writes the sample lists and the settings.
@@ -29,17 +24,15 @@ kill -TERM "$pid"
 wait "$pid" || { echo "first run failed"; cat "$scratch/out.log"; exit 1; }
 before=$(desktop_wallpaper)
 
-set_dword() { sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"; }
-set_string() { sed -i "s|^\"$1\"=\".*\"|\"$1\"=\"$2\"|" "$hklm"; }
-set_dword state 00000001
-set_dword Enabled 00000001
-set_dword ilChType 00000002
-set_dword ilRandOrOrder 00000000
-set_dword ilMin 00000000
-set_dword ilSec 00000005
-set_dword ShowAboutWindow 00000000
-set_string cIList "$app/imgLists/abstract.lst"
-set_string cImg "$app/imgLists/abstract/abs001.jpg"
+set_option state 00000001
+set_option Enabled 00000001
+set_option ilChType 00000002
+set_option ilRandOrOrder 00000000
+set_option ilMin 00000000
+set_option ilSec 00000005
+set_option ShowAboutWindow 00000000
+set_text cIList "$app/imgLists/abstract.lst"
+set_text cImg "$app/imgLists/abstract/abs001.jpg"
 
 "$app/velluma" >>"$scratch/out.log" 2>&1 &
 pid=$!
@@ -59,7 +52,6 @@ wait "$pid"
 rc=$?
 after=$(desktop_wallpaper)
 
-source "$(dirname "$0")/checks.sh"
 check "the wallpaper changed at least three times ($changes)" test "$changes" -ge 3
 check "the desktop values name the bitmap ($during)" test "$during" = "\"Wallpaper\"=\"$bitmap\""$'\r'
 check "ends cleanly on SIGTERM (exit code $rc)" test "$rc" -eq 0

@@ -24,13 +24,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
-set_option() {  # set_option <name> <dword>
-    sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"
-}
-set_text() {  # set_text <name> <text>
-    sed -i "s|^\"$1\"=\"[^\"]*\"|\"$1\"=\"$2\"|" "$hklm"
-}
 root() { "$probe" checksum; }
 # The root shows wallpaper.bmp; the rotation may replace the file meanwhile, so try again.
 shows_wallpaper() {

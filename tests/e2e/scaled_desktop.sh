@@ -26,9 +26,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
-set_option() { sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"; }
-set_text() { sed -i "s|^\"$1\"=\"[^\"]*\"|\"$1\"=\"$2\"|" "$hklm"; }
 screen_size=$(xwininfo -root | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
 screen_width=${screen_size%x*}
 screen_height=${screen_size#*x}

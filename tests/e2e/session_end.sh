@@ -26,12 +26,6 @@ cleanup() {
 trap cleanup EXIT
 sleep 1
 
-set_option() {  # set_option <name> <dword>: edits the settings of the last run
-    sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"
-}
-set_string() {  # set_string <name> <value>
-    sed -i "s|^\"$1\"=\".*\"|\"$1\"=\"$2\"|" "$hklm"
-}
 # A setting that only the end of a run writes back, dropped from the file before a start.
 start_run() {
     sed -i '/^"ilgrDispl"=/d' "$hklm"
@@ -86,13 +80,13 @@ set_option ShowAboutWindow 00000000
 printf 'not a theme package' >"$app/advThemes/Refused.tvp"
 set_option Enabled 00000001
 set_option state 00000000
-set_string cadvTheme "$app/advThemes/Refused.tvp"
+set_text cadvTheme "$app/advThemes/Refused.tvp"
 start_run 0
 check "the refused package's error box is shown" wait_for 20 a_window_is_up
 end_session "error box"
 
 # The import's file dialog is open when the session ends.
-set_string cadvTheme ""
+set_text cadvTheme ""
 start_run 3
 "$app/velluma" >>"$scratch/out.log" 2>&1  # the running copy's window comes up
 main=$(xdotool search --onlyvisible --pid "$pid" --name '^Velluma$' 2>/dev/null | head -1)

@@ -60,16 +60,7 @@ settled() {
 # A first run writes the settings; then theme mode, on, rotating every 3 seconds.
 start 4
 finish
-hklm="$app/registry/HKEY_LOCAL_MACHINE.reg"
-set_dword() { sed -i "s/^\"$1\"=dword:[0-9a-f]*/\"$1\"=dword:$2/" "$hklm"; }
-set_dword state 00000000
-set_dword Enabled 00000001
-set_dword advChType 00000002
-set_dword advRandOrOrder 00000000
-set_dword advMin 00000000
-set_dword AdvSec 00000003
-set_dword ShowAboutWindow 00000000
-sed -i "s|^\"cadvTheme\"=\".*\"|\"cadvTheme\"=\"$app/advThemes/$first\"|" "$hklm"
+theme_rotation "$first" 00000000 00000003
 
 # What an earlier run left: a work folder with a link out of WorkDir inside it, and things
 # that are not work folders of ours.
