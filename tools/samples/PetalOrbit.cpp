@@ -89,12 +89,30 @@ SwfMovie PetalOrbitMovie() {
     };
 
     // The sky: deep indigo brightening towards the middle, reaching past the stage so a
-    // screen of another shape sees no edge.
-    const std::size_t sky = add(
-        {SwfFill::radial(
-             kCentre, 1250, 900,
-             {{0, rgba(46, 33, 98, 255)}, {0.45, rgba(27, 22, 70, 255)}, {1, kPetalOrbitBackdrop}}),
-         {SwfRectangle(-480, -270, kWidth + 960, kHeight + 540)}});
+    // screen of another shape sees no edge. A radial gradient over the whole stage would
+    // cost a software renderer more than everything else on it together, so the glow is
+    // two linear ones: brightening towards the middle row, then darkened towards the left
+    // and right edges by a veil of the backdrop colour.
+    const SwfColour skyMiddle = rgba(46, 33, 98, 255), skyShoulder = rgba(27, 22, 70, 255);
+    const SwfColour veil = kPetalOrbitBackdrop;
+    const auto veiled = [&](int alpha) { return rgba(veil.red, veil.green, veil.blue, alpha); };
+    const SwfContour skyArea = SwfRectangle(-480, -270, kWidth + 960, kHeight + 540);
+    const std::size_t sky =
+        add({SwfFill::linear({kCentre.x, kCentre.y - 900}, {kCentre.x, kCentre.y + 900},
+                             {{0, kPetalOrbitBackdrop},
+                              {0.275, skyShoulder},
+                              {0.5, skyMiddle},
+                              {0.725, skyShoulder},
+                              {1, kPetalOrbitBackdrop}}),
+             {skyArea}});
+    const std::size_t skySides =
+        add({SwfFill::linear({kCentre.x - 1250, kCentre.y}, {kCentre.x + 1250, kCentre.y},
+                             {{0, veiled(255)},
+                              {0.275, veiled(125)},
+                              {0.5, veiled(0)},
+                              {0.725, veiled(125)},
+                              {1, veiled(255)}}),
+             {skyArea}});
 
     // The clouds are the largest translucent fills on the stage, and every pixel of a gradient
     // costs a software renderer dearly: each disc ends soon after its haze has thinned out
@@ -146,17 +164,20 @@ SwfMovie PetalOrbitMovie() {
     };
 
     Random random(0x5eed1e55u);
+    constexpr int kStars = 70, kLanterns = 16;
     std::vector<Star> stars;
-    for (int i = 0; i < 70; ++i)
+    stars.reserve(kStars);
+    for (int i = 0; i < kStars; ++i)
         stars.push_back({{random.between(0, kWidth), random.between(0, kHeight)},
                          random.between(0.01, 0.028),
                          random.between(0, kTau),
                          1 + int(random.next() * 3)});
 
     std::vector<Lantern> lanterns;
-    for (int i = 0; i < 16; ++i) {
+    lanterns.reserve(kLanterns);
+    for (int i = 0; i < kLanterns; ++i) {
         // Spread across the width, each in its own column so they rarely meet.
-        const double x = (i + random.between(0.2, 0.8)) * kWidth / 16;
+        const double x = (i + random.between(0.2, 0.8)) * kWidth / kLanterns;
         lanterns.push_back({x, random.between(20, 60), 1 + double(int(random.next() * 2)),
                             random.next(), 1 + int(random.next() * 2), random.between(0.22, 0.5),
                             i % 3 == 1 ? roseLantern : amberLantern});
@@ -172,6 +193,7 @@ SwfMovie PetalOrbitMovie() {
         };
 
         place(sky, {});
+        place(skySides, {});
 
         for (const Nebula& n : nebulae) {
             const double a = kTau * t + n.phase;
