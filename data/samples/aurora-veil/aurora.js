@@ -16,6 +16,7 @@
     var width = 0, height = 0, ratio = 1;
     var backdrop = null, ridge = null, ridgeTop = 0, light = null, lightCtx = null;
     var lightPixels = null;
+    var litTop = 0, litEnd = 0;  // the rows of the light layer that hold any light
     var twinklers = [];
     var last = 0;
 
@@ -217,6 +218,7 @@
         light = layer(width * LIGHT_SCALE, height * LIGHT_SCALE);
         lightCtx = light.getContext("2d");
         lightPixels = lightCtx.createImageData(light.width, light.height);
+        litTop = litEnd = 0;
         last = 0;
     }
 
@@ -229,6 +231,10 @@
         var end = Math.min(h, Math.ceil(top + tall));
         var right = Math.min(w, x + COLUMN + 1);
         var scale = n / tall;
+        if (first < end) {
+            litTop = Math.min(litTop, first);
+            litEnd = Math.max(litEnd, end);
+        }
         for (var y = first; y < end; y++) {
             var cover = Math.min(y + 1, top + tall) - Math.max(y, top);
             var s = (y + 0.5 - top) * scale - 0.5;
@@ -249,10 +255,15 @@
         }
     }
 
+    // Only the band of rows the light reaches is cleared, filled and handed to the canvas:
+    // the rest of the layer stays empty and costs nothing.
     function drawLight(t) {
         var w = light.width, h = light.height;
         var px = lightPixels.data;
-        px.fill(0);
+        var wasTop = litTop, wasEnd = litEnd;
+        px.fill(0, wasTop * w * 4, wasEnd * w * 4);
+        litTop = h;
+        litEnd = 0;
         for (var c = 0; c < curtains.length; c++) {
             var cu = curtains[c];
             var drift = t * cu.speed;
@@ -282,8 +293,9 @@
                 addStrip(px, w, h, x, cu.glow, hem - h * 0.01, h * 0.16, alpha);
             }
         }
+        if (litTop >= litEnd) litTop = litEnd = 0;
         // The canvas takes its pixels unpremultiplied.
-        for (var i = 0; i < px.length; i += 4) {
+        for (var i = litTop * w * 4, e = litEnd * w * 4; i < e; i += 4) {
             var opacity = px[i + 3];
             if (opacity === 0 || opacity === 255) continue;
             var up = 255 / opacity;
@@ -291,7 +303,11 @@
             px[i + 1] *= up;
             px[i + 2] *= up;
         }
-        lightCtx.putImageData(lightPixels, 0, 0);
+        // What was lit before and is dark now must be put back dark too.
+        var top = Math.min(wasTop, litTop), end = Math.max(wasEnd, litEnd);
+        if (wasTop >= wasEnd) top = litTop;
+        if (litTop >= litEnd) end = wasEnd;
+        if (top < end) lightCtx.putImageData(lightPixels, 0, 0, 0, top, w, end - top);
     }
 
     function frame(now) {
@@ -318,7 +334,14 @@
         ctx.globalAlpha = 1;
         ctx.globalCompositeOperation = "lighter";
         ctx.imageSmoothingEnabled = true;
-        ctx.drawImage(light, 0, 0, width, height);
+        // The band with a dark row either side, so that its edges blend into the dark as the
+        // whole layer's would: the scaling costs the most of a frame, by the pixels it covers.
+        var from = Math.max(0, litTop - 1), to = Math.min(light.height, litEnd + 1);
+        if (from < to) {
+            var up = height / light.height;
+            ctx.drawImage(light, 0, from, light.width, to - from,
+                          0, from * up, width, (to - from) * up);
+        }
 
         ctx.globalCompositeOperation = "source-over";
         ctx.setTransform(1, 0, 0, 1, 0, 0);
