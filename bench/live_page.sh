@@ -51,7 +51,7 @@ exec 3>"$scratch/in"
 printf 'show %s\t%s\n' "$work" "$start" >&3
 
 # Resident memory of the page program and all its descendants, in KiB.
-tree_rss() { for p in $(tree_pids "$page"); do awk '/^VmRSS/ {print $2}' "/proc/$p/status" 2>/dev/null; done | awk '{s += $1} END {print s + 0}'; }
+tree_rss() { tree_memory "$page" | awk '{print $2}'; }
 # The same with each shared-memory file counted once, in KiB.
 tree_once() {
     for p in $(tree_pids "$page"); do cat "/proc/$p/smaps" 2>/dev/null; done | awk '

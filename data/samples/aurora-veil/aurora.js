@@ -16,7 +16,8 @@
     var width = 0, height = 0, ratio = 1;
     var backdrop = null, ridge = null, ridgeTop = 0, light = null, lightCtx = null;
     var lightPixels = null;
-    var litTop = 0, litEnd = 0;  // the rows of the light layer that hold any light
+    // The rows of the light layer that hold any light; none: from its height to 0.
+    var litTop = 0, litEnd = 0;
     var twinklers = [];
     var last = 0;
 
@@ -218,7 +219,8 @@
         light = layer(width * LIGHT_SCALE, height * LIGHT_SCALE);
         lightCtx = light.getContext("2d");
         lightPixels = lightCtx.createImageData(light.width, light.height);
-        litTop = litEnd = 0;
+        litTop = light.height;
+        litEnd = 0;
         last = 0;
     }
 
@@ -293,7 +295,6 @@
                 addStrip(px, w, h, x, cu.glow, hem - h * 0.01, h * 0.16, alpha);
             }
         }
-        if (litTop >= litEnd) litTop = litEnd = 0;
         // The canvas takes its pixels unpremultiplied.
         for (var i = litTop * w * 4, e = litEnd * w * 4; i < e; i += 4) {
             var opacity = px[i + 3];
@@ -305,8 +306,6 @@
         }
         // What was lit before and is dark now must be put back dark too.
         var top = Math.min(wasTop, litTop), end = Math.max(wasEnd, litEnd);
-        if (wasTop >= wasEnd) top = litTop;
-        if (litTop >= litEnd) end = wasEnd;
         if (top < end) lightCtx.putImageData(lightPixels, 0, 0, 0, top, w, end - top);
     }
 
