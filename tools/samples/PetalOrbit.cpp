@@ -93,25 +93,23 @@ SwfMovie PetalOrbitMovie() {
     // cost a software renderer more than everything else on it together, so the glow is
     // two linear ones: brightening towards the middle row, then darkened towards the left
     // and right edges by a veil of the backdrop colour.
-    const SwfColour skyMiddle = rgba(46, 33, 98, 255), skyShoulder = rgba(27, 22, 70, 255);
-    const SwfColour veil = kPetalOrbitBackdrop;
-    const auto veiled = [&](int alpha) { return rgba(veil.red, veil.green, veil.blue, alpha); };
+    const auto mirrored = [](SwfColour edge, SwfColour shoulder, SwfColour middle) {
+        return std::vector<SwfGradientStop>{
+            {0, edge}, {0.275, shoulder}, {0.5, middle}, {0.725, shoulder}, {1, edge}};
+    };
+    const auto veil = [](int alpha) {
+        return rgba(kPetalOrbitBackdrop.red, kPetalOrbitBackdrop.green, kPetalOrbitBackdrop.blue,
+                    alpha);
+    };
     const SwfContour skyArea = SwfRectangle(-480, -270, kWidth + 960, kHeight + 540);
     const std::size_t sky =
-        add({SwfFill::linear({kCentre.x, kCentre.y - 900}, {kCentre.x, kCentre.y + 900},
-                             {{0, kPetalOrbitBackdrop},
-                              {0.275, skyShoulder},
-                              {0.5, skyMiddle},
-                              {0.725, skyShoulder},
-                              {1, kPetalOrbitBackdrop}}),
+        add({SwfFill::linear(
+                 {kCentre.x, kCentre.y - 900}, {kCentre.x, kCentre.y + 900},
+                 mirrored(kPetalOrbitBackdrop, rgba(27, 22, 70, 255), rgba(46, 33, 98, 255))),
              {skyArea}});
     const std::size_t skySides =
         add({SwfFill::linear({kCentre.x - 1250, kCentre.y}, {kCentre.x + 1250, kCentre.y},
-                             {{0, veiled(255)},
-                              {0.275, veiled(125)},
-                              {0.5, veiled(0)},
-                              {0.725, veiled(125)},
-                              {1, veiled(255)}}),
+                             mirrored(veil(255), veil(125), veil(0))),
              {skyArea}});
 
     // The clouds are the largest translucent fills on the stage, and every pixel of a gradient
