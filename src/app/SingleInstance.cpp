@@ -11,7 +11,7 @@ namespace velluma {
 namespace {
 
 constexpr int kWaitMs = 2000;
-const QByteArray kShowRequest = QByteArrayLiteral("show\n");
+constexpr char kShowRequest[] = "show\n";
 
 }  // namespace
 

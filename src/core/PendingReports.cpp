@@ -10,7 +10,7 @@
 namespace velluma {
 namespace {
 
-constexpr std::size_t kMaxFileBytes = 64 * 1024;
+constexpr std::size_t kMaxFileBytes = std::size_t{64} * 1024;
 // A run that keeps failing must not grow the file.
 constexpr std::size_t kMaxReports = 20;
 constexpr std::size_t kMaxReportBytes = 2000;

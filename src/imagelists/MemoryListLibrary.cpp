@@ -1,5 +1,7 @@
 #include "imagelists/MemoryListLibrary.h"
 
+#include <stdexcept>
+
 namespace velluma {
 
 ListRow MemoryListLibrary::row(int index) const {
@@ -16,7 +18,7 @@ void MemoryListLibrary::setRow(int index, const ListRow& row) {
 }
 
 void MemoryListLibrary::removeRow(int index) {
-    m_rows.at(static_cast<std::size_t>(index));  // throws for a row that is not there
+    if (index < 0 || index >= rowCount()) throw std::out_of_range("no such list row");
     m_rows.erase(m_rows.begin() + index);
     if (m_focused == index)
         m_focused = -1;

@@ -11,7 +11,7 @@ namespace protocol = page_protocol;
 
 namespace {
 
-constexpr qsizetype kMaxLine = 64 * 1024;
+constexpr qsizetype kMaxLine = qsizetype{64} * 1024;
 
 }  // namespace
 

@@ -14,8 +14,8 @@
 namespace velluma {
 namespace {
 
-constexpr qsizetype kMaxHead = 16 * 1024;
-constexpr qint64 kChunk = 64 * 1024;
+constexpr qsizetype kMaxHead = qsizetype{16} * 1024;
+constexpr qint64 kChunk = qint64{64} * 1024;
 constexpr int kIdleMs = 15000;
 
 int hexValue(char c) {

@@ -9,9 +9,11 @@
 namespace velluma {
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.UPower");
-const QString kPath = QStringLiteral("/org/freedesktop/UPower");
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+using namespace Qt::Literals::StringLiterals;
+
+constexpr auto kService = "org.freedesktop.UPower"_L1;
+constexpr auto kPath = "/org/freedesktop/UPower"_L1;
+constexpr auto kProperties = "org.freedesktop.DBus.Properties"_L1;
 
 }  // namespace
 

@@ -152,7 +152,7 @@ PreviewWindow::~PreviewWindow() {
 }
 
 QString PreviewWindow::emulatorQuality(const QString& quality) {
-    const QString word = quality.trimmed().toLower();
+    QString word = quality.trimmed().toLower();
     if (word == QLatin1String("low") || word == QLatin1String("autolow")) return word.right(3);
     if (word == QLatin1String("medium") || word == QLatin1String("best")) return word;
     return QStringLiteral("high");  // "high", "autohigh" and the default

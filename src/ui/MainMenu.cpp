@@ -30,13 +30,13 @@ void MainMenu::applyLanguage(const TLanguage& language, const std::string& langu
     };
     const char* titles[4] = {"a0name", "a1name", "a2name", "a3name"};
     struct Command {
-        int menu;
         const char* key;
+        int menu;
         int tag;
     };
-    const Command commands[9] = {{0, "a00name", 1},   {0, "a01name", 2},   {0, "a02name", 3},
-                                 {1, "a10name", 10},  {1, "a11name", 20},  {1, "a12name", 30},
-                                 {3, "a30name", 100}, {3, "a31name", 200}, {3, "a32name", 300}};
+    const Command commands[9] = {{"a00name", 0, 1},   {"a01name", 0, 2},   {"a02name", 0, 3},
+                                 {"a10name", 1, 10},  {"a11name", 1, 20},  {"a12name", 1, 30},
+                                 {"a30name", 3, 100}, {"a31name", 3, 200}, {"a32name", 3, 300}};
     if (m_mainMenus.empty()) {
         for (int i = 0; i < 4; ++i) {
             QMenu* menu = m_bar->addMenu(t(titles[i]));

@@ -359,9 +359,9 @@ void FakePlasmaShell::delay(int milliseconds) {
 
 // --- sway -------------------------------------------------------------------------------
 
-FakeSway::FakeSway(const std::string& folder, std::string config)
-    : m_path(folder + "/sway-ipc." + std::to_string(::getuid()) + "." + std::to_string(::getpid()) +
-             ".sock"),
+FakeSway::FakeSway(const std::string& folder, std::string config, const std::string& pid)
+    : m_path(folder + "/sway-ipc." + std::to_string(::getuid()) + "." +
+             (pid.empty() ? std::to_string(::getpid()) : pid) + ".sock"),
       m_config(std::move(config)) {
     m_listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};

@@ -84,10 +84,11 @@ private:
 };
 
 /// A compositor socket that speaks sway's IPC: answers GET_CONFIG with config and records
-/// every command, answering success (or failure for a command containing "refuse").
+/// every command, answering success (or failure for a command containing "refuse"). Its
+/// socket is named after this process, or after the process number pid when one is given.
 class FakeSway {
 public:
-    FakeSway(const std::string& folder, std::string config);
+    FakeSway(const std::string& folder, std::string config, const std::string& pid = {});
     ~FakeSway();
 
     const std::string& socketPath() const { return m_path; }

@@ -86,6 +86,15 @@ TEST(DesktopDetection, IgnoresSocketsOfSwaysThatAreGone) {
     runtime.write("sway-ipc." + uid + ".x.sock", "");
     EXPECT_EQ(findSwaySocket(runtime.path()), "");
     EXPECT_EQ(findSwaySocket(runtime.file("missing")), "");
+
+    // A live socket under a name that is no process number: 0 is our own process group to
+    // kill(), the others do not fit a pid_t and would wrap onto a process that is there.
+    const std::string wrapsOntoUs = std::to_string((1LL << 32) + getpid());
+    for (const std::string& pid :
+         {std::string("0"), wrapsOntoUs, std::string("99999999999999999999999")}) {
+        test::FakeSway sway(runtime.path(), "", pid);
+        EXPECT_EQ(findSwaySocket(runtime.path()), "") << pid;
+    }
 }
 
 }  // namespace

@@ -36,19 +36,23 @@ struct Sample {
     std::string sourceFolder;  // below the sources folder; empty for the Flash theme
 };
 
-const Sample kPetalOrbit{
-    "Petal Orbit", "Velluma", Abstract,
-    "Three rings of translucent petals turn slowly against each other while lanterns rise "
-    "through a starry indigo sky.",
-    ""};
-const Sample kPageSamples[] = {
-    {"Aurora Veil", "Velluma", Nature,
-     "Curtains of northern light ripple above a quiet mountain ridge under a twinkling sky.",
-     "aurora-veil"},
-    {"Dusk Tide", "Velluma", Nature,
-     "Warm dusk over a calm sea: the sun sinks into glowing haze as soft waves roll in.",
-     "dusk-tide"},
-};
+Sample petalOrbit() {
+    return {"Petal Orbit", "Velluma", Abstract,
+            "Three rings of translucent petals turn slowly against each other while lanterns "
+            "rise through a starry indigo sky.",
+            ""};
+}
+
+std::vector<Sample> pageSamples() {
+    return {
+        {"Aurora Veil", "Velluma", Nature,
+         "Curtains of northern light ripple above a quiet mountain ridge under a twinkling sky.",
+         "aurora-veil"},
+        {"Dusk Tide", "Velluma", Nature,
+         "Warm dusk over a calm sea: the sun sinks into glowing haze as soft waves roll in.",
+         "dusk-tide"},
+    };
+}
 
 // One date for every entry, so that a rebuild writes the same bytes: 2024-05-01 12:00.
 constexpr std::uint16_t kDosDate = (2024 - 1980) << 9 | 5 << 5 | 1;
@@ -168,10 +172,11 @@ void makeFlashTheme(const std::string& outputFolder) {
     WriteResolScript(stagingRoot, stagingName);
     WriteIndexPage(stagingRoot, stagingName, page, desktop);
 
-    const std::string package = outputFolder + "/" + kPetalOrbit.name + ".tvp";
+    const Sample sample = petalOrbit();
+    const std::string package = outputFolder + "/" + sample.name + ".tvp";
     // The packer adds to an existing package of the same name; start from none.
     fs::remove(package);
-    PackBuiltTheme(package, {files, movieName, "", themeConfig(kPetalOrbit)});
+    PackBuiltTheme(package, {files, movieName, "", themeConfig(sample)});
     settleArchive(package);
     fs::remove_all(stagingRoot);
 }
@@ -215,7 +220,7 @@ int main(int argc, char** argv) {
         const std::string sources = argv[1], output = argv[2];
         fs::create_directories(output);
         velluma::makeFlashTheme(output);
-        for (const velluma::Sample& sample : velluma::kPageSamples)
+        for (const velluma::Sample& sample : velluma::pageSamples())
             velluma::makePageTheme(sources, sample, output);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "velluma_make_samples: %s\n", e.what());

@@ -11,7 +11,7 @@
 #include <QDBusMessage>
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
+#include <charconv>
 #include <cstring>
 #include <memory>
 
@@ -189,11 +189,16 @@ std::string findSwaySocket(const std::string& folder) {
         if (name.rfind(prefix, 0) != 0 || name.size() <= prefix.size() + 5 ||
             name.compare(name.size() - 5, 5, ".sock") != 0)
             continue;
-        const std::string pid = name.substr(prefix.size(), name.size() - prefix.size() - 5);
-        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - 5);
+        pid_t pid = 0;
+        const char* const end = digits.data() + digits.size();
+        const auto [stop, error] = std::from_chars(digits.data(), end, pid);
+        // Only a process number names a sway: 0 would ask about our own process group, and a
+        // number too big for a pid_t would wrap around onto some other process.
+        if (error != std::errc() || stop != end || pid <= 0) continue;
         // A socket left by a sway that is gone.
-        if (::kill(pid_t(std::atol(pid.c_str())), 0) != 0 && errno != EPERM) continue;
-        const std::string path = folder + "/" + name;
+        if (::kill(pid, 0) != 0 && errno != EPERM) continue;
+        std::string path = folder + "/" + name;
         if (canConnect(path)) return path;
     }
     return {};

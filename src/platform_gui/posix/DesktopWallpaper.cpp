@@ -179,7 +179,7 @@ std::string DesktopWallpaperRefresh::stableCopy(const std::string& file) {
             m_nextCopy = std::max(m_nextCopy, unsigned(std::max(0L, copyNumber(name))));
         ++m_nextCopy;
     }
-    const std::string copy =
+    std::string copy =
         m_ownFolder + "/" + kCopyPrefix + std::to_string(m_nextCopy++) + extensionOf(file);
     std::error_code ec;
     std::filesystem::copy_file(file, copy, std::filesystem::copy_options::overwrite_existing, ec);

@@ -91,7 +91,7 @@ bool runsOn(const QJsonArray& listed, const QString& shell) {
     bool numericMinor = false;
     minor.toUInt(&numericMinor);
     if (major.isEmpty() || (!minor.isEmpty() && !numericMinor)) return false;
-    for (const QJsonValue& entry : listed) {
+    for (const auto& entry : listed) {
         const auto [wantMajor, wantMinor] = majorMinor(entry.toString());
         if (wantMajor == major && (wantMinor.isEmpty() || wantMinor == minor)) return true;
     }

@@ -131,7 +131,7 @@ DesktopState PlasmaBackground::read() {
     // The classic values name the first screen's desktop.
     QJsonObject first;
     int firstScreen = -1;
-    for (const QJsonValue& v : desktops) {
+    for (const auto& v : desktops) {
         const QJsonObject d = v.toObject();
         const int screen = d.value(QLatin1String("screen")).toInt(-1);
         if (first.isEmpty() || (screen >= 0 && (firstScreen < 0 || screen < firstScreen))) {

@@ -18,9 +18,18 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
-const QString kChannel = QStringLiteral("xfce4-desktop");
-const QString kImage = QStringLiteral("/last-image");
-const QString kStyle = QStringLiteral("/image-style");
+QString channel() {
+    return u"xfce4-desktop"_s;
+}
+
+// A backdrop's picture and placement: its name followed by these.
+QString imageSuffix() {
+    return u"/last-image"_s;
+}
+QString styleSuffix() {
+    return u"/image-style"_s;
+}
+
 constexpr int kNone = 0, kCentred = 1, kTiled = 2, kStretched = 3, kSpanning = 6;
 constexpr int kXfwmDefaultWorkspaces = 4;
 
@@ -57,7 +66,7 @@ QVariantMap allProperties(const QString& channel, const QString& base) {
 
 void setProperty(const QString& property, const QVariant& value) {
     xfconf(QStringLiteral("SetProperty"),
-           {kChannel, property, QVariant::fromValue(QDBusVariant(value))});
+           {channel(), property, QVariant::fromValue(QDBusVariant(value))});
 }
 
 // Values keep their D-Bus type, so they go back exactly as they were.
@@ -116,9 +125,9 @@ int XfceBackground::imageStyleFor(Placement placement) {
 // kept none yet, each monitor's workspaces as xfdesktop names them.
 std::vector<std::string> XfceBackground::backdrops() {
     std::set<std::string> found;
-    const QVariantMap all = allProperties(kChannel, QStringLiteral("/backdrop"));
+    const QVariantMap all = allProperties(channel(), QStringLiteral("/backdrop"));
     for (auto it = all.begin(); it != all.end(); ++it)
-        for (const QString& suffix : {kImage, kStyle})
+        for (const QString& suffix : {imageSuffix(), styleSuffix()})
             if (it.key().endsWith(suffix))
                 found.insert(it.key().chopped(suffix.size()).toStdString());
     if (!found.empty()) return {found.begin(), found.end()};
@@ -141,25 +150,26 @@ std::vector<std::string> XfceBackground::backdrops() {
 
 DesktopState XfceBackground::read() {
     const std::vector<std::string> bases = backdrops();
-    const QVariantMap all = allProperties(kChannel, QStringLiteral("/backdrop"));
+    const QVariantMap all = allProperties(channel(), QStringLiteral("/backdrop"));
     QJsonArray baseList;
     QJsonObject values;
     DesktopState state;
     state.tileWallpaper = "0";
     for (const std::string& base : bases) {
         baseList.append(QString::fromStdString(base));
-        for (const QString& suffix : {kImage, kStyle}) {
+        for (const QString& suffix : {imageSuffix(), styleSuffix()}) {
             const QString key = QString::fromStdString(base) + suffix;
             if (all.contains(key)) values.insert(key, typed(all.value(key)));
         }
         const std::string image =
-            all.value(QString::fromStdString(base) + kImage).toString().toStdString();
+            all.value(QString::fromStdString(base) + imageSuffix()).toString().toStdString();
         if (inside(image, m_ownFolder)) state.ownPicture = true;
     }
     if (!bases.empty()) {
         const QString first = QString::fromStdString(bases.front());
-        const int style = all.value(first + kStyle, kStretched).toInt();
-        if (style != kNone) state.wallpaper = all.value(first + kImage).toString().toStdString();
+        const int style = all.value(first + styleSuffix(), kStretched).toInt();
+        if (style != kNone)
+            state.wallpaper = all.value(first + imageSuffix()).toString().toStdString();
         if (style == kTiled && !state.wallpaper.empty()) state.tileWallpaper = "1";
     }
     state.state = QJsonDocument(QJsonObject{{u"backdrops"_s, baseList}, {u"values"_s, values}})
@@ -173,21 +183,22 @@ void XfceBackground::show(const std::string& file, Placement placement) {
     if (bases.empty()) throw DesktopError("Xfce names no monitor to show the background on");
     for (const std::string& base : bases) {
         const QString b = QString::fromStdString(base);
-        if (placement != Placement::None) setProperty(b + kImage, QString::fromStdString(file));
-        setProperty(b + kStyle, imageStyleFor(placement));
+        if (placement != Placement::None)
+            setProperty(b + imageSuffix(), QString::fromStdString(file));
+        setProperty(b + styleSuffix(), imageStyleFor(placement));
     }
 }
 
 void XfceBackground::restore(const std::string& state) {
     const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(state)).object();
     const QJsonObject values = json.value(QLatin1String("values")).toObject();
-    for (const QJsonValue& base : json.value(QLatin1String("backdrops")).toArray())
-        for (const QString& suffix : {kImage, kStyle}) {
+    for (const auto& base : json.value(QLatin1String("backdrops")).toArray())
+        for (const QString& suffix : {imageSuffix(), styleSuffix()}) {
             const QString key = base.toString() + suffix;
             if (values.contains(key))
                 setProperty(key, untyped(values.value(key).toObject()));
             else  // it was not there before we set it
-                xfconf(QStringLiteral("ResetProperty"), {kChannel, key, false});
+                xfconf(QStringLiteral("ResetProperty"), {channel(), key, false});
         }
 }
 
