@@ -2,7 +2,9 @@
 // The sky, the stars and the ridge are drawn once per size; each frame only lays the
 // light (at half resolution, it is soft anyway) and a few twinkling stars over them.
 // The light is summed into pixels here rather than drawn as thousands of thin images: each
-// drawn image costs a software renderer far more than the few pixels it covers.
+// drawn image costs a software renderer far more than the few pixels it covers. Likewise it
+// is widened to the screen's width here: a software renderer scales an image smoothly at
+// some thirty times the cost of copying it, so only a plain doubling of rows is left to it.
 (function () {
     "use strict";
 
@@ -12,10 +14,20 @@
     var FRAME_MS = 1000 / 30;  // a wallpaper needs no more, and the machine has other work
     var LIGHT_SCALE = 0.5;     // the light layer's resolution against CSS pixels
     var COLUMN = 2;            // light column width in light-layer pixels
+    var CHUNK = 32;            // rows of the light widened and handed over at a time
 
     var width = 0, height = 0, ratio = 1;
-    var backdrop = null, ridge = null, ridgeTop = 0, light = null, lightCtx = null;
-    var lightPixels = null;
+    var backdrop = null, ridge = null, ridgeTop = 0;
+    // The light is summed at half resolution into sums (red, green, blue and an unused
+    // fourth byte a pixel, premultiplied), then widened, a chunk of rows at a time, into the
+    // layer that is drawn: as wide as the screen, half as high, opaque; black adds nothing.
+    var sumWidth = 0, sums = null, light = null, lightCtx = null, chunk = null;
+    // For each column of the layer, the two columns of the sums it lies between and the
+    // weight of the second in eighths, as smooth scaling would take them. A pixel's four
+    // bytes are blended as one word, two bytes at a time, each in a 16-bit lane.
+    var leftColumn = null, rightColumn = null, rightEighths = null;
+    var sumWords = null, lightWords = null;
+    var OPAQUE = new Uint32Array(new Uint8Array([0, 0, 0, 255]).buffer)[0];
     // The rows of the light layer that hold any light; none: from its height to 0.
     var litTop = 0, litEnd = 0;
     var twinklers = [];
@@ -216,17 +228,49 @@
         canvas.height = Math.round(height * ratio);
         drawBackdrop();
         drawRidge();
-        light = layer(width * LIGHT_SCALE, height * LIGHT_SCALE);
+        light = layer(canvas.width, height * LIGHT_SCALE);
         lightCtx = light.getContext("2d");
-        lightPixels = lightCtx.createImageData(light.width, light.height);
+        chunk = lightCtx.createImageData(light.width, Math.min(CHUNK, light.height));
+        sumWidth = Math.max(1, Math.round(width * LIGHT_SCALE));
+        sums = new Uint8ClampedArray(sumWidth * light.height * 4);
+        sumWords = new Uint32Array(sums.buffer);
+        lightWords = new Uint32Array(chunk.data.buffer);
+        leftColumn = new Int32Array(light.width);
+        rightColumn = new Int32Array(light.width);
+        rightEighths = new Int32Array(light.width);
+        for (var x = 0; x < light.width; x++) {
+            var u = (x + 0.5) * sumWidth / light.width - 0.5;
+            var k = Math.floor(u);
+            leftColumn[x] = Math.max(0, Math.min(sumWidth - 1, k));
+            rightColumn[x] = Math.max(0, Math.min(sumWidth - 1, k + 1));
+            rightEighths[x] = Math.round((u - k) * 8);
+        }
         litTop = light.height;
         litEnd = 0;
         last = 0;
     }
 
+    // The rows from top to end of the sums, widened into the chunk's pixels. The sums' unused
+    // fourth byte is 0, so it leaves room for the layer's opacity.
+    function widen(top, end) {
+        var w = light.width;
+        for (var y = top; y < end; y++) {
+            var row = y * sumWidth;
+            for (var x = 0, o = (y - top) * w; x < w; x++, o++) {
+                var a = sumWords[row + leftColumn[x]], b = sumWords[row + rightColumn[x]];
+                var q = rightEighths[x], p = 8 - q;
+                var even = ((a & 0xff00ff) * p + (b & 0xff00ff) * q + 0x40004) >>> 3;
+                var odd = (((a >>> 8) & 0xff00ff) * p + ((b >>> 8) & 0xff00ff) * q + 0x40004) >>> 3;
+                lightWords[o] = (even & 0xff00ff) | ((odd & 0xff00ff) << 8) | OPAQUE;
+            }
+        }
+    }
+
     // Adds a strip, stretched over the rows from top to top + tall (sampled between its
     // pixels, the rows at its ends as far as it covers them), to the columns x to x + COLUMN,
-    // at the given opacity; the sums saturate as light added by "lighter" does.
+    // at the given opacity; the sums saturate as light added by "lighter" does. Only the
+    // colour is summed: over an opaque sky, light adds its premultiplied colour and nothing
+    // else.
     function addStrip(px, w, h, x, values, top, tall, alpha) {
         var n = values.length / 4;
         var first = Math.max(0, Math.floor(top));
@@ -247,21 +291,19 @@
             var r = (values[j0] + (values[j1] - values[j0]) * f) * k;
             var g = (values[j0 + 1] + (values[j1 + 1] - values[j0 + 1]) * f) * k;
             var b = (values[j0 + 2] + (values[j1 + 2] - values[j0 + 2]) * f) * k;
-            var a = (values[j0 + 3] + (values[j1 + 3] - values[j0 + 3]) * f) * k;
             for (var i = (y * w + x) * 4, e = (y * w + right) * 4; i < e; i += 4) {
                 px[i] += r;
                 px[i + 1] += g;
                 px[i + 2] += b;
-                px[i + 3] += a;
             }
         }
     }
 
-    // Only the band of rows the light reaches is cleared, filled and handed to the canvas:
-    // the rest of the layer stays empty and costs nothing.
+    // Only the band of rows the light reaches is cleared, filled, widened and handed to the
+    // canvas: the rest of the layer stays black and costs nothing.
     function drawLight(t) {
-        var w = light.width, h = light.height;
-        var px = lightPixels.data;
+        var w = sumWidth, h = light.height;
+        var px = sums;
         var wasTop = litTop, wasEnd = litEnd;
         px.fill(0, wasTop * w * 4, wasEnd * w * 4);
         litTop = h;
@@ -295,18 +337,13 @@
                 addStrip(px, w, h, x, cu.glow, hem - h * 0.01, h * 0.16, alpha);
             }
         }
-        // The canvas takes its pixels unpremultiplied.
-        for (var i = litTop * w * 4, e = litEnd * w * 4; i < e; i += 4) {
-            var opacity = px[i + 3];
-            if (opacity === 0 || opacity === 255) continue;
-            var up = 255 / opacity;
-            px[i] *= up;
-            px[i + 1] *= up;
-            px[i + 2] *= up;
-        }
         // What was lit before and is dark now must be put back dark too.
         var top = Math.min(wasTop, litTop), end = Math.max(wasEnd, litEnd);
-        if (top < end) lightCtx.putImageData(lightPixels, 0, 0, 0, top, w, end - top);
+        for (var from = top; from < end; from += CHUNK) {
+            var to = Math.min(end, from + CHUNK);
+            widen(from, to);
+            lightCtx.putImageData(chunk, 0, from, 0, 0, light.width, to - from);
+        }
     }
 
     function frame(now) {
@@ -332,14 +369,17 @@
 
         ctx.globalAlpha = 1;
         ctx.globalCompositeOperation = "lighter";
-        ctx.imageSmoothingEnabled = true;
-        // The band with a dark row either side, so that its edges blend into the dark as the
-        // whole layer's would: the scaling costs the most of a frame, by the pixels it covers.
-        var from = Math.max(0, litTop - 1), to = Math.min(light.height, litEnd + 1);
-        if (from < to) {
+        // Smooth scaling would cost more than the whole rest of the frame, so rows are only
+        // repeated: twice at half strength, the second time a device row lower, so that a
+        // sharp hem steps through a blended row instead of a staircase.
+        ctx.imageSmoothingEnabled = false;
+        if (litTop < litEnd) {
             var up = height / light.height;
-            ctx.drawImage(light, 0, from, light.width, to - from,
-                          0, from * up, width, (to - from) * up);
+            ctx.globalAlpha = 0.5;
+            for (var shift = 0; shift < 2; shift++)
+                ctx.drawImage(light, 0, litTop, light.width, litEnd - litTop,
+                              0, litTop * up + shift / ratio, width, (litEnd - litTop) * up);
+            ctx.globalAlpha = 1;
         }
 
         ctx.globalCompositeOperation = "source-over";
