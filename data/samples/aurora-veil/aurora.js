@@ -12,8 +12,8 @@
     var ctx = canvas.getContext("2d");
 
     var FRAME_MS = 1000 / 30;  // a wallpaper needs no more, and the machine has other work
-    var LIGHT_SCALE = 0.5;     // the light layer's resolution against CSS pixels
-    var COLUMN = 2;            // light column width in light-layer pixels
+    var LIGHT_SCALE = 0.5;     // the light's sums and rows against CSS pixels
+    var COLUMN = 2;            // light column width in pixels of the sums
     var CHUNK = 32;            // rows of the light widened and handed over at a time
 
     var width = 0, height = 0, ratio = 1;
@@ -228,6 +228,13 @@
         canvas.height = Math.round(height * ratio);
         drawBackdrop();
         drawRidge();
+        prepareLight();
+        last = 0;
+    }
+
+    // The sums, the layer they are widened into, and the columns each column of the layer
+    // is widened from, for the current size; no light yet.
+    function prepareLight() {
         light = layer(canvas.width, height * LIGHT_SCALE);
         lightCtx = light.getContext("2d");
         chunk = lightCtx.createImageData(light.width, Math.min(CHUNK, light.height));
@@ -247,7 +254,6 @@
         }
         litTop = light.height;
         litEnd = 0;
-        last = 0;
     }
 
     // The rows from top to end of the sums, widened into the chunk's pixels. The sums' unused
